@@ -1,0 +1,28 @@
+# Sourced by ./test and scripts/bench: a private JACK server on the dummy driver.
+# start_jack_server DIR  — starts jackd unless one already answers; sets jack_pid.
+# stop_jack_server       — stops the one we started.
+start_jack_server() {
+  export JACK_NO_START_SERVER=1
+  if ! command -v jackd >/dev/null; then
+    echo "jack: jackd is not installed; JACK tests will fail" >&2; return 1
+  fi
+  if jack_wait -c >/dev/null 2>&1; then
+    echo "jack: using the JACK server that is already running"; return 0
+  fi
+  jackd --no-realtime -d dummy -r 44100 -p 512 >"$1/jackd.log" 2>&1 &
+  jack_pid=$!
+  if jack_wait -w -t 10 >/dev/null 2>&1; then
+    echo "jack: server started (dummy driver, pid $jack_pid)"; return 0
+  fi
+  echo "jack: the server did not start; JACK tests will fail. Its log:" >&2
+  cat "$1/jackd.log" >&2
+  kill "$jack_pid" 2>/dev/null; jack_pid=""
+  return 1
+}
+stop_jack_server() {
+  [ -n "${jack_pid:-}" ] || return 0
+  kill "$jack_pid" 2>/dev/null
+  for _ in $(seq 1 50); do kill -0 "$jack_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$jack_pid" 2>/dev/null
+  jack_pid=""
+}
