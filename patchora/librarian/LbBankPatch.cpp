@@ -1,0 +1,71 @@
+#include "librarian/LbBankPatch.h"
+
+#include "app/LbXmlStreamI.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr char kPatchTag[] = "LbPatch";
+constexpr char kPatchEndTag[] = "/LbPatch";
+constexpr char kDataTag[] = "data";
+}
+
+LbBankPatch::LbBankPatch(const char* name, int32 number, const LbDataI* data, LbBankSnapshotI* snapshot)
+    : mNumber(number), mSnapshot(snapshot)
+{
+    if (name) SetName(name);
+    if (data) mData.SetTo(data->Bits(), data->Length());
+}
+
+LbBankPatch::~LbBankPatch()
+{
+    free(mName);
+}
+
+void LbBankPatch::SetName(const char* name)
+{
+    assert(name != nullptr && "name != 0");
+    char* copy = strdup(name);
+    if (copy == nullptr) return;
+    free(mName);
+    mName = copy;
+}
+
+LbPatchI* LbBankPatch::Copy() const
+{
+    return new LbBankPatch(mName, mNumber, &mData, mSnapshot);
+}
+
+ssize_t LbBankPatch::WriteTo(LbXmlStreamI* stream) const
+{
+    assert(stream != nullptr && "stream != 0");
+    ssize_t total = 0;
+    ssize_t written = stream->WriteStartTag(kPatchTag, nullptr, nullptr);
+    if (written < 1) return written;
+    total += written;
+    if ((written = stream->WriteCR()) < 1) return written;
+    total += written;
+    stream->PushTab();
+    written = mData.WriteTo(stream, kDataTag);
+    stream->PopTab();
+    if (written < 1) return written;
+    total += written;
+    if (stream->WriteTabs() < 0) return -1;
+    if ((written = stream->WriteEndTag(kPatchTag)) < 1) return written;
+    return total + written;
+}
+
+status_t LbBankPatch::ReadFrom(LbXmlStreamI* stream)
+{
+    assert(stream != nullptr && "stream != 0");
+    status_t result = B_OK;
+    while (char* tag = stream->ReadNextTag(nullptr, nullptr)) {
+        bool end = strcmp(tag, kPatchEndTag) == 0;
+        if (!end && strcmp(tag, kDataTag) == 0) result += mData.ReadFrom(stream, kDataTag);
+        free(tag);
+        if (end) break;
+    }
+    return result;
+}
