@@ -1,6 +1,12 @@
 #include "librarian/LbBankPatch.h"
 
 #include "app/LbXmlStreamI.h"
+#include "librarian/LbBankI.h"
+#include "librarian/LbBankSnapshotI.h"
+#include "librarian/LbDeviceSnapshotI.h"
+#include "midi/LbDeviceI.h"
+#include "midi/LbMidiServiceI.h"
+#include "midi/MidiProducer.h"
 
 #include <cassert>
 #include <cstdlib>
@@ -68,4 +74,21 @@ status_t LbBankPatch::ReadFrom(LbXmlStreamI* stream)
         if (end) break;
     }
     return result;
+}
+
+status_t LbBankPatch::MakeActive() const
+{
+    LbBankSnapshotI* snapshot = mSnapshot;
+    LbBankI* bank = snapshot ? snapshot->Bank() : nullptr;
+    LbDeviceSnapshotI* deviceSnapshot = snapshot ? snapshot->Snapshot() : nullptr;
+    LbDeviceI* device = deviceSnapshot ? deviceSnapshot->Device() : nullptr;
+    LbMidiServiceI* service = device ? device->MidiService() : nullptr;
+    BMidiLocalProducer* output = service ? service->MidiOutput() : nullptr;
+    if (bank == nullptr || output == nullptr) return B_ERROR;
+
+    status_t status = service->SendSystemExclusive(&mData, false, nullptr);
+    if (status != B_OK) return status;
+    bank->MakeActive(this);
+    output->SprayProgramChange(uchar(service->MidiChannel() & 0xFF), uchar(mNumber & 0xFF), 0);
+    return B_OK;
 }

@@ -23,6 +23,7 @@ public:
     void SetName(const char* name);
     void SetNumber(int32 number) { mNumber = number; }
     status_t SetData(const uint8* bytes, uint32 length) { return mData.SetTo(bytes, length); }
+    LbData* MutableData() { return &mData; }
 
 private:
     char* mName = nullptr;

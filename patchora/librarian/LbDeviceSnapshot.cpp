@@ -1,0 +1,219 @@
+#include "librarian/LbDeviceSnapshot.h"
+
+#include "app/LbXmlStreamI.h"
+#include "librarian/LbBankI.h"
+#include "librarian/LbBankSnapshot.h"
+#include "librarian/LbData.h"
+#include "librarian/LbIteratorsI.h"
+#include "librarian/LbPatchI.h"
+#include "midi/LbDeviceAddonI.h"
+#include "midi/LbDeviceI.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr char kDeviceTag[] = "LbDevice";
+constexpr char kBankTag[] = "LbBank";
+
+// The value of attribute `key`, or null.
+const char* Attribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values,
+                      const char* key)
+{
+    for (size_t i = 0; i < keys.size() && i < values.size(); i++)
+        if (strcmp(keys[i], key) == 0) return values[i];
+    return nullptr;
+}
+
+// Reads the next tag; true when it is a bank, with its name (may be empty) in `name`.
+bool NextBank(LbXmlStreamI* stream, std::string* name)
+{
+    LbXmlStreamI::StringList keys, values;
+    char* tag = stream->ReadNextTag(&keys, &values);
+    bool isBank = tag != nullptr && strcmp(tag, kBankTag) == 0;
+    const char* value = Attribute(keys, values, "name");
+    *name = value ? value : "";
+    free(tag);
+    LbFreeStrings(keys);
+    LbFreeStrings(values);
+    return isBank;
+}
+} // namespace
+
+LbDeviceSnapshot::LbDeviceSnapshot(LbDeviceI* device)
+{
+    if (device) SetDevice(device);
+}
+
+LbDeviceSnapshot::~LbDeviceSnapshot()
+{
+    DeleteSnapshots();
+}
+
+void LbDeviceSnapshot::DeleteSnapshots()
+{
+    for (LbBankSnapshotI* snapshot : mSnapshots) delete snapshot;
+    mSnapshots.clear();
+}
+
+void LbDeviceSnapshot::SetDevice(LbDeviceI* device)
+{
+    DeleteSnapshots();
+    mDevice = device;
+    if (device == nullptr) return;
+    for (LbBankI* bank : device->Banks()) mSnapshots.push_back(new LbBankSnapshot(this, bank));
+}
+
+LbBankSnapshotI* LbDeviceSnapshot::SnapshotNamed(const char* name) const
+{
+    assert(name != nullptr && "name != 0");
+    for (LbBankSnapshotI* snapshot : mSnapshots) {
+        const char* bankName = snapshot->Bank()->Name();
+        if (bankName && strcmp(bankName, name) == 0) return snapshot;
+    }
+    return nullptr;
+}
+
+LbBankSnapshotI* LbDeviceSnapshot::SnapshotForPatch(const LbPatchI* patch) const
+{
+    LbBankSnapshotI* own = patch ? patch->Snapshot() : nullptr;
+    const char* name = own && own->Bank() ? own->Bank()->Name() : nullptr;
+    return name ? SnapshotNamed(name) : nullptr;
+}
+
+bool LbDeviceSnapshot::IsModified() const
+{
+    for (LbBankSnapshotI* snapshot : mSnapshots)
+        if (snapshot->IsModified()) return true;
+    return false;
+}
+
+ssize_t LbDeviceSnapshot::WriteTo(LbXmlStreamI* stream, LbPatchIteratorI* patches)
+{
+    if (mDevice == nullptr) return B_ERROR;
+    LbDeviceAddonI* addon = mDevice->Addon();
+    assert(addon != nullptr && "mDevice->Addon() != 0");
+    const LbDataI* maker = addon->ManufacturerId();
+    const LbDataI* model = addon->ModelId();
+    char* makerHex = maker ? maker->AsString() : nullptr;
+    char* modelHex = model ? model->AsString() : nullptr;
+    ssize_t total = B_ERROR;
+    if (makerHex && modelHex) {
+        LbXmlStreamI::ConstStringList keys{"mfg_id", "mod_id"}, values{makerHex, modelHex};
+        total = stream->WriteStartTag(kDeviceTag, &keys, &values);
+    }
+    free(makerHex);
+    free(modelHex);
+    if (total < 1) return total;
+
+    ssize_t written = stream->WriteCR();
+    if (written < 1) return written;
+    total += written;
+    stream->PushTab();
+    written = WriteBanks(stream, patches);
+    stream->PopTab();
+    if (written < 0) return written;
+    total += written;
+    if ((written = stream->WriteTabs()) < 0) return written;
+    total += written;
+    if ((written = stream->WriteEndTag(kDeviceTag)) < 1) return written;
+    return total + written;
+}
+
+ssize_t LbDeviceSnapshot::WriteBanks(LbXmlStreamI* stream, LbPatchIteratorI* patches)
+{
+    ssize_t total = 0;
+    if (patches == nullptr) {
+        for (LbBankSnapshotI* snapshot : mSnapshots) {
+            ssize_t written = snapshot->WriteTo(stream, nullptr);
+            if (written < 1) return written;
+            total += written;
+        }
+        return total;
+    }
+    while (patches->HasNext()) {
+        LbPatchI* patch = patches->Peek();
+        if (patch == nullptr) break;
+        LbBankSnapshotI* snapshot = SnapshotForPatch(patch);
+        if (snapshot == nullptr || snapshot != patch->Snapshot()) {
+            patches->Next();
+            continue;
+        }
+        ssize_t written = snapshot->WriteTo(stream, patches);
+        if (written < 1) return written;
+        total += written;
+    }
+    return total;
+}
+
+status_t LbDeviceSnapshot::ReadAllFrom(LbXmlStreamI* stream)
+{
+    std::string name;
+    while (NextBank(stream, &name)) {
+        LbBankSnapshotI* snapshot = name.empty() ? nullptr : SnapshotNamed(name.c_str());
+        if (snapshot == nullptr) break;
+        status_t status = snapshot->ReadFrom(stream, nullptr);
+        if (status < 0) return status;
+    }
+    return B_OK;
+}
+
+status_t LbDeviceSnapshot::ReadFrom(LbXmlStreamI* stream, const char* bankName, LbInt32IteratorI* numbers)
+{
+    if (bankName == nullptr || numbers == nullptr) return ReadAllFrom(stream);
+    LbBankSnapshotI* target = SnapshotNamed(bankName);
+    if (target == nullptr) return B_ERROR;
+    std::string name;
+    while (NextBank(stream, &name)) {
+        LbBankSnapshotI* source = name.empty() ? nullptr : SnapshotNamed(name.c_str());
+        if (source == nullptr || !target->Bank()->IsCompatible(source->Bank())) break;
+        status_t status = target->ReadFrom(stream, numbers);
+        if (status < 0) return status;
+    }
+    return B_OK;
+}
+
+namespace {
+bool OfferToBanks(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot)
+{
+    if (length == 0 || length > UINT32_MAX) return false;
+    for (LbBankSnapshotI* bank : snapshot->Snapshots())
+        if (bank->Bank()->ReceiveData(bytes, uint32(length), bank)) return true;
+    return false;
+}
+} // namespace
+
+void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, int32* taken,
+                   int32* offered)
+{
+    int32 takenCount = 0, offeredCount = 0;
+    if (bytes == nullptr) length = 0;
+    if (length > 0 && memchr(bytes, 0xF0, length) == nullptr) {
+        // No framing at all: the content is one block, without any stray F7.
+        std::string block;
+        for (size_t i = 0; i < length; i++)
+            if (bytes[i] != 0xF7) block.push_back(char(bytes[i]));
+        if (!block.empty()) {
+            offeredCount = 1;
+            takenCount = OfferToBanks(reinterpret_cast<const uint8*>(block.data()), block.size(), snapshot);
+        }
+    }
+    for (size_t i = 0; i < length;) {
+        if (bytes[i] != 0xF0) {
+            i++;
+            continue;
+        }
+        size_t start = ++i;
+        // A message ends at F7, or early at the next status byte (a cut-off message).
+        while (i < length && bytes[i] < 0x80) i++;
+        size_t end = i;
+        if (i < length && bytes[i] == 0xF7) i++;
+        if (end == start) continue;
+        offeredCount++;
+        takenCount += OfferToBanks(bytes + start, end - start, snapshot);
+    }
+    if (taken) *taken = takenCount;
+    if (offered) *offered = offeredCount;
+}

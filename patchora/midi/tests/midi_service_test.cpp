@@ -1,0 +1,206 @@
+#include "librarian/LbData.h"
+#include "librarian/LbDataReceiverI.h"
+#include "librarian/LbStatus.h"
+#include "midi/LbMidiService.h"
+#include "midi/tests/fake_instrument.h"
+#include "sequencer/LbSequencerRules.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The real service with a short time-out, so that tests of the time-out run quickly.
+class QuickService : public LbMidiService {
+public:
+    bigtime_t ResponseTimeOut() const override { return 300000; }
+};
+
+class Collector : public LbDataReceiverI {
+public:
+    void SystemExclusive(const uint8* data, uint32 length, uint32) override
+    {
+        std::this_thread::sleep_for(mWork);
+        std::lock_guard<std::mutex> lock(mLock);
+        mMessages.emplace_back(data, data + length);
+        mArrived.notify_all();
+    }
+    std::vector<std::vector<uint8>> Messages()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return mMessages;
+    }
+    bool WaitFor(size_t count, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock<std::mutex> lock(mLock);
+        return mArrived.wait_for(lock, timeout, [&] { return mMessages.size() >= count; });
+    }
+    std::chrono::milliseconds mWork{0};
+
+private:
+    std::mutex mLock;
+    std::condition_variable mArrived;
+    std::vector<std::vector<uint8>> mMessages;
+};
+
+std::vector<uint8> Echo(const std::vector<uint8>& request)
+{
+    std::vector<uint8> reply = request;
+    reply.push_back(0x7E);
+    return reply;
+}
+
+LbData Request(std::initializer_list<uint8> bytes)
+{
+    std::vector<uint8> v(bytes);
+    return LbData(v.data(), uint32(v.size()));
+}
+
+void Connect(LbMidiService& service, FakeInstrument& instrument)
+{
+    ASSERT_EQ(B_OK, service.SetMidiConsumer(instrument.In()));
+    ASSERT_EQ(B_OK, service.SetMidiProducer(instrument.Out()));
+}
+
+TEST(MidiService, ReplyReachesTheReceiverBeforeTheRequesterGoesOn)
+{
+    FakeInstrument instrument(Echo);
+    LbMidiService service;
+    Connect(service, instrument);
+    EXPECT_STREQ("fake in", service.MidiConsumerName());
+    EXPECT_STREQ("fake out", service.MidiProducerName());
+
+    Collector receiver;
+    receiver.mWork = 50ms;   // a receiver that takes its time parsing
+    LbData request = Request({0xF0, 0x18, 0x0C, 0x00, 0x00, 0x05, 0x00, 0xF7});
+    ASSERT_EQ(B_OK, service.SendSystemExclusive(&request, true, &receiver));
+    auto messages = receiver.Messages();
+    ASSERT_EQ(1u, messages.size());
+    // The reply arrives without its framing bytes.
+    EXPECT_EQ((std::vector<uint8>{0x18, 0x0C, 0x00, 0x00, 0x05, 0x00, 0x7E}), messages[0]);
+    EXPECT_FALSE(service.IsWaiting());
+    // The request left framed exactly once.
+    ASSERT_EQ(1u, instrument.Received().size());
+    EXPECT_EQ((std::vector<uint8>{0x18, 0x0C, 0x00, 0x00, 0x05, 0x00}), instrument.Received()[0]);
+}
+
+TEST(MidiService, SecondRequestWhileOneWaitsIsBusy)
+{
+    FakeInstrument instrument(Echo);
+    instrument.SetDelay(200ms);
+    LbMidiService service;
+    Connect(service, instrument);
+    Collector first, second;
+    LbData request = Request({0xF0, 0x01, 0xF7});
+
+    auto waiting = std::async(std::launch::async, [&] { return service.SendSystemExclusive(&request, true, &first); });
+    while (!service.IsWaiting()) std::this_thread::sleep_for(1ms);
+    auto other = std::async(std::launch::async, [&] { return service.SendSystemExclusive(&request, true, &second); });
+    EXPECT_EQ(LB_BUSY, other.get());
+    EXPECT_EQ(B_OK, waiting.get());
+    EXPECT_EQ(1u, first.Messages().size());
+    EXPECT_EQ(0u, second.Messages().size());
+    EXPECT_EQ(1u, instrument.Received().size());   // the busy request sent nothing
+}
+
+TEST(MidiService, LateReplyAfterTheTimeOutGoesToNoOne)
+{
+    FakeInstrument instrument([](const std::vector<uint8>&) { return std::vector<uint8>(); });
+    QuickService service;
+    Connect(service, instrument);
+    Collector receiver;
+    LbData request = Request({0xF0, 0x02, 0xF7});
+    EXPECT_EQ(LB_NO_RESPONSE, service.SendSystemExclusive(&request, true, &receiver));
+    EXPECT_FALSE(service.IsWaiting());
+
+    instrument.Spray({0xF0, 0x18, 0x01, 0xF7});
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(receiver.Messages().empty());
+    // Idle again: the next request works.
+    EXPECT_EQ(B_OK, service.SendSystemExclusive(&request, false, nullptr));
+}
+
+TEST(MidiService, ReceiverWithoutAwaitGetsTheNextMessage)
+{
+    FakeInstrument instrument([](const std::vector<uint8>&) { return std::vector<uint8>(); });
+    LbMidiService service;
+    Connect(service, instrument);
+    Collector receiver;
+    LbData request = Request({0xF0, 0x03, 0xF7});
+    ASSERT_EQ(B_OK, service.SendSystemExclusive(&request, false, &receiver));
+    EXPECT_FALSE(service.IsWaiting());
+    instrument.Spray({0xF0, 0x11, 0xF7});
+    instrument.Spray({0xF0, 0x22, 0xF7});
+    ASSERT_TRUE(receiver.WaitFor(1, 2000ms));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(1u, receiver.Messages().size());   // only the next one
+    EXPECT_EQ(std::vector<uint8>{0x11}, receiver.Messages()[0]);
+}
+
+TEST(MidiService, WithoutPortsNothingIsSentAndTheServiceStaysIdle)
+{
+    LbMidiService service;
+    EXPECT_STREQ("<none>", service.MidiConsumerName());
+    EXPECT_STREQ("<none>", service.MidiProducerName());
+    LbData request = Request({0xF0, 0x04, 0xF7});
+    Collector receiver;
+    EXPECT_EQ(B_ERROR, service.SendSystemExclusive(&request, true, &receiver));
+    EXPECT_EQ(B_ERROR, service.SendSystemExclusive(&request, false, nullptr));
+    EXPECT_FALSE(service.IsWaiting());
+    EXPECT_EQ(nullptr, service.MidiOutput());
+    EXPECT_EQ(B_BAD_VALUE, service.SetMidiConsumer(nullptr));
+    // Stopping what never started does no harm.
+    EXPECT_EQ(B_OK, service.StopSequence(1));
+    EXPECT_EQ(B_OK, service.StopSequence(0));
+}
+
+TEST(MidiService, UnsendableBlockFailsAtOnceInsteadOfWaiting)
+{
+    FakeInstrument instrument(Echo);
+    LbMidiService service;
+    Connect(service, instrument);
+    // A status byte inside the block would split it on the wire.
+    LbData broken = Request({0xF0, 0x18, 0x90, 0x40, 0xF7});
+    Collector receiver;
+    EXPECT_NE(B_OK, service.SendSystemExclusive(&broken, true, &receiver));
+    EXPECT_FALSE(service.IsWaiting());
+    EXPECT_TRUE(instrument.Received().empty());
+}
+
+TEST(MidiService, AuditionStopFlagsAndRestart)
+{
+    FakeInstrument instrument(Echo);
+    LbMidiService service;
+    Connect(service, instrument);
+    auto* rules = new LbSequencerRules;
+    service.SetSequencerRules(rules);
+    EXPECT_EQ(rules, service.SequencerRules());
+
+    ASSERT_EQ(B_OK, service.StartSequence(1));
+    EXPECT_EQ(B_ERROR, service.StartSequence(0));   // already playing
+    EXPECT_EQ(B_OK, service.StopSequence(0));        // a loop started with bit 0 ignores it
+    EXPECT_TRUE(service.IsPlaying());
+    EXPECT_EQ(B_OK, service.StopSequence(1));
+    EXPECT_FALSE(service.IsPlaying());
+    EXPECT_FALSE(rules->IsPlaying());
+
+    ASSERT_EQ(B_OK, service.StartSequence(0));
+    EXPECT_EQ(B_OK, service.StopSequence(0));
+    EXPECT_FALSE(service.IsPlaying());
+    // Quick start/stop cycles never leave the loop behind.
+    for (int i = 0; i < 50; i++) {
+        ASSERT_EQ(B_OK, service.StartSequence(0));
+        ASSERT_EQ(B_OK, service.StopSequence(0));
+    }
+    EXPECT_FALSE(rules->IsPlaying());
+}
+
+} // namespace
