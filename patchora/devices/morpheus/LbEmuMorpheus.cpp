@@ -1,0 +1,240 @@
+#include "devices/morpheus/LbEmuMorpheus.h"
+
+#include "app/LbXmlStreamI.h"
+#include "devices/morpheus/LbEffectMap.h"
+#include "devices/morpheus/LbEmuMorpheusAddon.h"
+#include "devices/morpheus/LbEmuMorpheusHyperpreset.h"
+#include "devices/morpheus/LbEmuMorpheusMidimap.h"
+#include "devices/morpheus/LbEmuMorpheusPreset.h"
+#include "devices/morpheus/LbFilterMap.h"
+#include "devices/morpheus/LbInstrumentMap.h"
+#include "devices/morpheus/LbMorpheusProtocol.h"
+#include "librarian/LbData.h"
+#include "librarian/LbStatusWormholeI.h"
+#include "midi/LbMidiServiceI.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// Replaced only while a list request is outstanding, during device initialization.
+struct RomTables {
+    std::unique_ptr<LbInstrumentMap> instruments;
+    std::unique_ptr<LbFilterMap> filters;
+    std::unique_ptr<LbEffectMap> effects;
+    bool fetched = false;
+};
+
+RomTables& Tables()
+{
+    static RomTables tables;
+    return tables;
+}
+
+bool IsList(const uint8* data, uint32 length, uint8 command)
+{
+    return data != nullptr && length >= 6 && data[LB_MORPHEUS_COMMAND_INDEX] == command;
+}
+
+template <class Map>
+status_t Rebuild(std::unique_ptr<Map>& slot, const uint8* data, uint32 length)
+{
+    slot.reset();
+    std::unique_ptr<Map> map(new (std::nothrow) Map);
+    if (map == nullptr || map->SetTo(data, length) != B_OK) return B_ERROR;
+    slot = std::move(map);
+    return B_OK;
+}
+
+constexpr const char* kInstrumentsTag = "instruments";
+constexpr const char* kFiltersTag = "filters";
+constexpr const char* kEffectsTag = "effects";
+
+// Reads elements until one named `tag`, then its data block.
+bool ReadElement(LbXmlStreamI* stream, const char* tag, LbData* data)
+{
+    for (;;) {
+        char* name = stream->ReadNextTag(nullptr, nullptr);
+        if (name == nullptr) return false;
+        bool found = strcmp(name, tag) == 0;
+        free(name);
+        if (found) return data->ReadFrom(stream, tag) == B_OK && data->Length() > 0;
+    }
+}
+
+} // namespace
+
+LbEmuMorpheus::LbEmuMorpheus(LbEmuMorpheusAddon* addon) : mAddon(addon)
+{
+}
+
+LbEmuMorpheus::~LbEmuMorpheus() = default;
+
+LbDeviceAddonI* LbEmuMorpheus::Addon() const
+{
+    return mAddon;
+}
+
+const LbInstrumentMap* LbEmuMorpheus::InstrumentMap()
+{
+    return Tables().instruments.get();
+}
+
+const LbFilterMap* LbEmuMorpheus::FilterMap()
+{
+    return Tables().filters.get();
+}
+
+const LbEffectMap* LbEmuMorpheus::EffectMap()
+{
+    return Tables().effects.get();
+}
+
+bool LbEmuMorpheus::MapsFetched()
+{
+    return Tables().fetched;
+}
+
+status_t LbEmuMorpheus::InstrumentMapSystemExclusive(const uint8* data, uint32 length)
+{
+    if (!IsList(data, length, LB_MORPHEUS_INSTRUMENT_LIST)) return B_ERROR;
+    Rebuild(Tables().instruments, data, length);
+    return B_OK;
+}
+
+status_t LbEmuMorpheus::FilterMapSystemExclusive(const uint8* data, uint32 length)
+{
+    if (!IsList(data, length, LB_MORPHEUS_FILTER_LIST)) return B_ERROR;
+    Rebuild(Tables().filters, data, length);
+    return B_OK;
+}
+
+status_t LbEmuMorpheus::EffectMapSystemExclusive(const uint8* data, uint32 length)
+{
+    if (!IsList(data, length, LB_MORPHEUS_EFFECT_LIST)) return B_ERROR;
+    Rebuild(Tables().effects, data, length);
+    return B_OK;
+}
+
+void LbEmuMorpheus::DeleteMaps()
+{
+    Tables().instruments.reset();
+    Tables().filters.reset();
+    Tables().effects.reset();
+}
+
+void LbEmuMorpheus::SystemExclusive(const uint8* data, uint32 length, uint32 time)
+{
+    if (InstrumentMapSystemExclusive(data, length) == B_OK || FilterMapSystemExclusive(data, length) == B_OK
+        || EffectMapSystemExclusive(data, length) == B_OK)
+        return;
+    // A message that comes back while it is being handed on is dropped.
+    if (mHandingOn.exchange(true)) return;
+    if (MidiService() != nullptr) MidiService()->SystemExclusive(data, length, time);
+    mHandingOn = false;
+}
+
+void LbEmuMorpheus::InitializeFromSynth(LbStatusWormholeI* wormhole)
+{
+    struct Step {
+        const char* what;
+        uint8 command;
+    };
+    const Step steps[] = {{"instruments", LB_MORPHEUS_INSTRUMENT_LIST_REQUEST},
+                          {"filters", LB_MORPHEUS_FILTER_LIST_REQUEST},
+                          {"effects", LB_MORPHEUS_EFFECT_LIST_REQUEST}};
+    const char* deviceName = mAddon ? mAddon->Name() : "E-mu Morpheus";
+    for (const Step& step : steps) {
+        char status[256];
+        snprintf(status, sizeof status, "Initializing %s - %s...", deviceName, step.what);
+        if (wormhole) wormhole->BeginStatus(status);
+        LbData request;
+        if (MidiService() != nullptr && LbMorpheusListRequest(DeviceId(), step.command, &request) == B_OK)
+            MidiService()->SendSystemExclusive(&request, true, this);
+        if (wormhole) wormhole->EndStatus(nullptr);
+    }
+    Tables().fetched = true;
+}
+
+bool LbEmuMorpheus::InitializeFrom(LbXmlStreamI* stream)
+{
+    if (stream == nullptr) return false;
+    struct Step {
+        const char* tag;
+        bool present;
+        status_t (*build)(const uint8*, uint32);
+    };
+    const Step steps[] = {{kInstrumentsTag, InstrumentMap() != nullptr, InstrumentMapSystemExclusive},
+                          {kFiltersTag, FilterMap() != nullptr, FilterMapSystemExclusive},
+                          {kEffectsTag, EffectMap() != nullptr, EffectMapSystemExclusive}};
+    for (const Step& step : steps) {
+        if (step.present) continue;
+        LbData data;
+        if (!ReadElement(stream, step.tag, &data) || step.build(data.Bits(), data.Length()) != B_OK) return false;
+    }
+    return true;
+}
+
+ssize_t LbEmuMorpheus::WriteMaps(LbXmlStreamI* stream) const
+{
+    if (stream == nullptr) return B_ERROR;
+    const LbData* messages[] = {InstrumentMap() ? &InstrumentMap()->Message() : nullptr,
+                                FilterMap() ? &FilterMap()->Message() : nullptr,
+                                EffectMap() ? &EffectMap()->Message() : nullptr};
+    const char* tags[] = {kInstrumentsTag, kFiltersTag, kEffectsTag};
+    ssize_t total = 0;
+    for (int i = 0; i < 3; i++) {
+        // An effect list whose list A failed keeps no bytes: nothing to save.
+        if (messages[i] == nullptr || messages[i]->Length() == 0) continue;
+        ssize_t written = stream->WriteTabs();
+        if (written < 0) return written;
+        total += written;
+        written = messages[i]->WriteTo(stream, tags[i]);
+        if (written < 1) return written;
+        total += written;
+        written = stream->WriteCR();
+        if (written < 1) return written;
+        total += written;
+    }
+    return total;
+}
+
+void LbEmuMorpheus::CreateBanks()
+{
+    DeleteBanks();
+    Banks().push_back(new LbEmuMorpheusPreset("Preset - RAM", this, 0, 127));
+    Banks().push_back(new LbEmuMorpheusPreset("Preset - ROM", this, 0, 127));
+    Banks().push_back(new LbEmuMorpheusHyperpreset("Hyperpreset - RAM", this, 0, 127));
+    Banks().push_back(new LbEmuMorpheusMidimap("Midimap - RAM", this, 0, 15));
+}
+
+void LbEmuMorpheus::Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool refresh)
+{
+    // The cache file is read through the document stream (InitializeFrom); until a stream
+    // can be made over `cache` here, the lists always come from the instrument.
+    (void)cache;
+    (void)refresh;
+    InitializeFromSynth(wormhole);
+    CreateBanks();
+}
+
+void LbEmuMorpheus::Uninitialize(BPositionIO* cache)
+{
+    (void)cache;
+    DeleteMaps();
+}
+
+bool LbEmuMorpheus::NeedsUninitialize() const
+{
+    if (InstrumentMap() == nullptr && FilterMap() == nullptr && EffectMap() == nullptr) return false;
+    return MapsFetched();
+}
+
+status_t LbEmuMorpheus::InitCheck() const
+{
+    return InstrumentMap() && FilterMap() && EffectMap() ? B_OK : B_ERROR;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// One E-mu Morpheus of the user's studio. The ROM lists (instruments, filters, effects) are
+// the same on every Morpheus, so their maps are kept once per program run and shared by
+// all Morpheus devices.
+#include "midi/LbDevice.h"
+
+#include <atomic>
+
+class LbEffectMap;
+class LbEmuMorpheusAddon;
+class LbFilterMap;
+class LbInstrumentMap;
+class LbXmlStreamI;
+
+class LbEmuMorpheus : public LbDevice {
+public:
+    explicit LbEmuMorpheus(LbEmuMorpheusAddon* addon);
+    ~LbEmuMorpheus() override;
+
+    // List messages replace the map of their kind; anything else goes on to the MIDI service.
+    void SystemExclusive(const uint8* data, uint32 length, uint32 time) override;
+    // Fetches the lists from the instrument, then creates the four banks. (Reading them from
+    // the cache file goes through InitializeFrom once the file's stream is at hand.)
+    void Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool refresh) override;
+    // Destroys the maps (saving them goes through WriteMaps).
+    void Uninitialize(BPositionIO* cache) override;
+    bool NeedsUninitialize() const override;
+    status_t InitCheck() const override;
+    LbDeviceAddonI* Addon() const override;
+
+    // Requests the three lists, one after the other, waiting for each reply.
+    void InitializeFromSynth(LbStatusWormholeI* wormhole);
+    // Reads the maps that are missing from elements "instruments", "filters", "effects" of a
+    // cache document; false as soon as one cannot be found.
+    bool InitializeFrom(LbXmlStreamI* stream);
+    // Writes the existing maps' messages as data elements; the sum of the bytes written, or
+    // the first failed write.
+    ssize_t WriteMaps(LbXmlStreamI* stream) const;
+    // Replaces the device's banks by "Preset - RAM", "Preset - ROM", "Hyperpreset - RAM"
+    // and "Midimap - RAM".
+    void CreateBanks();
+
+    // The process-wide maps; null while absent.
+    static const LbInstrumentMap* InstrumentMap();
+    static const LbFilterMap* FilterMap();
+    static const LbEffectMap* EffectMap();
+    static bool MapsFetched();
+    // Each takes a list message of its kind (length at least 6, byte 3 its command) and
+    // rebuilds its map from it: 0 when taken, -1 otherwise.
+    static status_t InstrumentMapSystemExclusive(const uint8* data, uint32 length);
+    static status_t FilterMapSystemExclusive(const uint8* data, uint32 length);
+    static status_t EffectMapSystemExclusive(const uint8* data, uint32 length);
+    static void DeleteMaps();
+
+private:
+    LbEmuMorpheusAddon* mAddon;
+    // Set while a message is handed on to the MIDI service, which may hand it straight
+    // back to this device as the receiver it waits for.
+    std::atomic<bool> mHandingOn{false};
+};
