@@ -1,0 +1,41 @@
+#include "cli/CommandLine.h"
+
+#include <string>
+
+#include "cli/NotesCommand.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tonetrace COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Audio-to-MIDI conversion of a monophonic voice.\n"
+    "\n"
+    "commands:\n"
+    "  notes FILE [--preset N] [--format tsv|json]   list the notes of a sound file\n"
+    "\n"
+    "'tonetrace COMMAND --help' describes a command.\n";
+
+}  // namespace
+
+bool IsCommandLineRequest(int argc, const char* const* argv) {
+  if (argc < 2) return false;
+  const std::string first = argv[1];
+  return first == "notes" || first == "-h" || first == "--help" || first == "help" ||
+         (!first.empty() && first[0] != '-' && first.find('=') == std::string::npos);
+}
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  if (argc < 2) {
+    err << kUsage;
+    return kExitUsage;
+  }
+  const std::string command = argv[1];
+  if (command == "-h" || command == "--help" || command == "help") {
+    out << kUsage;
+    return kExitOk;
+  }
+  if (command == "notes") return RunNotesCommand(argc - 2, argv + 2, out, err);
+  err << "tonetrace: unknown command '" << command << "'\n" << kUsage;
+  return kExitUsage;
+}

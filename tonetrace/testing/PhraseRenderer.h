@@ -1,0 +1,37 @@
+// Test and benchmark support: writes small standard MIDI files and renders them with the
+// FluidSynth command-line program and a General MIDI SoundFont, so that the analysis can
+// be tried on real instrument sounds with a known score.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PhraseNote {
+  int note;         // MIDI note number
+  double start;     // seconds
+  double duration;  // seconds
+  int velocity = 100;
+};
+
+// A format-0 standard MIDI file: 480 ticks per quarter note at 120 beats per minute
+// (1 tick = 1/960 s), a program change on channel 1, then the notes.
+std::vector<uint8_t> BuildMidiFile(int program, const std::vector<PhraseNote>& notes);
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The first General MIDI SoundFont installed, or "" when there is none.
+std::string FindGeneralMidiSoundFont();
+// True when the fluidsynth program and a SoundFont are there.
+bool CanRenderPhrases();
+
+// Renders a MIDI file without reverb and chorus; the output type follows the extension
+// (".wav", or ".raw" for headerless 16-bit stereo). Returns false when fluidsynth fails.
+bool RenderMidiFile(const std::string& midiPath, const std::string& outPath, int sampleRate,
+                    double gain = 0.8);
+
+// The left channel of a headerless 16-bit native-endian stereo file.
+std::vector<int16_t> ReadRawStereoLeft(const std::string& path);
+
+// A fresh temporary folder (removed by the caller with RemoveFolder).
+std::string MakeScratchFolder();
+void RemoveFolder(const std::string& path);
