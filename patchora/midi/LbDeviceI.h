@@ -13,6 +13,7 @@ class QWidget;
 // One instrument of the user's studio: its banks, its MIDI service, its device id.
 class LbDeviceI : public LbDataReceiverI {
 public:
+    // `cache` is the device model's cache file (a document), or null.
     virtual void Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool refresh) = 0;
     virtual void Uninitialize(BPositionIO* cache) = 0;
     virtual bool NeedsUninitialize() const = 0;

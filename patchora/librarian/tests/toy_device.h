@@ -10,6 +10,8 @@
 #include "midi/LbDevice.h"
 #include "midi/LbMidiService.h"
 #include "midi/tests/fake_instrument.h"
+#include "librarian/LbStatusWormholeI.h"
+#include "storage/DataIO.h"
 
 #include <string>
 #include <vector>
@@ -48,22 +50,47 @@ public:
     const LbDataI* ManufacturerId() const override { return &mId; }
     const LbDataI* ModelId() const override { return &mId; }
     status_t GetDeviceIdRange(int16* low, int16* high) const override { *low = 0; *high = 15; return B_OK; }
-    LbDeviceI* NewDevice() override { return nullptr; }
+    LbDeviceI* NewDevice() override;
     LbData mId{0x7D};
 };
 
+// Reports its initialisation as status texts and keeps a text in its model's cache file
+// when it has one to keep.
 class ToyDevice : public LbDevice {
 public:
     explicit ToyDevice(LbDeviceAddonI* addon) : mAddon(addon) {}
     void SystemExclusive(const uint8*, uint32, uint32) override {}
-    void Initialize(LbStatusWormholeI*, BPositionIO*, bool) override {}
-    void Uninitialize(BPositionIO*) override {}
+    void Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool) override
+    {
+        if (wormhole) wormhole->BeginStatus("Initializing Toy Box");
+        if (cache) {
+            char buffer[256] = {};
+            ssize_t got = cache->Read(buffer, sizeof buffer - 1);
+            if (got > 0) cacheRead.assign(buffer, size_t(got));
+        }
+        if (wormhole) wormhole->EndStatus(nullptr);
+        initialized++;
+    }
+    void Uninitialize(BPositionIO* cache) override
+    {
+        if (cache) cache->Write(cacheText.data(), cacheText.size());
+    }
+    bool NeedsUninitialize() const override { return !cacheText.empty(); }
     status_t InitCheck() const override { return B_OK; }
     LbDeviceAddonI* Addon() const override { return mAddon; }
+
+    std::string cacheText;
+    std::string cacheRead;
+    int initialized = 0;
 
 private:
     LbDeviceAddonI* mAddon;
 };
+
+inline LbDeviceI* ToyAddon::NewDevice()
+{
+    return new ToyDevice(this);
+}
 
 inline std::vector<uint8> ToyInstrument(const std::vector<uint8>& request)
 {

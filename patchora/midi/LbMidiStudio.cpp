@@ -1,0 +1,327 @@
+#include "midi/LbMidiStudio.h"
+
+#include "app/LbXmlStream.h"
+#include "app/Message.h"
+#include "librarian/LbData.h"
+#include "midi/LbDeviceAddonI.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbDeviceI.h"
+#include "midi/LbMidiService.h"
+#include "midi/MidiConsumer.h"
+#include "midi/MidiProducer.h"
+#include "midi/MidiRoster.h"
+#include "storage/AtomicFileWriter.h"
+#include "storage/BufferIO.h"
+#include "storage/File.h"
+#include "storage/FindDirectory.h"
+
+#include <cassert>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+constexpr char kStudioTag[] = "Studio";
+constexpr char kDeviceTag[] = "LbDevice";
+constexpr char kDeviceEndTag[] = "/LbDevice";
+constexpr char kMidiOutTag[] = "midi_out";
+constexpr char kMidiInTag[] = "midi_in";
+constexpr char kDeviceIdTag[] = "device_id";
+
+const char* Attribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values, const char* key)
+{
+    for (size_t i = 0; i < keys.size() && i < values.size(); i++)
+        if (strcmp(keys[i], key) == 0) return values[i];
+    return nullptr;
+}
+
+// Writes a one-line element; the text is content, written as it stands.
+ssize_t WriteLeaf(LbXmlStreamI* stream, const char* tag, const char* text)
+{
+    ssize_t total = stream->WriteStartTag(tag);   // indented
+    if (total < 1) return total;
+    ssize_t written;
+    if (*text) {
+        if ((written = stream->Write(text, strlen(text))) < 1) return written;
+        total += written;
+    }
+    if ((written = stream->WriteEndTag(tag)) < 1) return written;
+    return total + written;
+}
+
+// Parses a device id: a decimal signed 16-bit number, nothing else.
+bool ParseDeviceId(const char* text, int16* id)
+{
+    char* end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 10);
+    while (end && (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')) end++;
+    if (end == text || *end != 0 || errno != 0 || value < INT16_MIN || value > INT16_MAX) return false;
+    *id = int16(value);
+    return true;
+}
+} // namespace
+
+std::string LbDeviceCachePath(LbDeviceI* device, bool create)
+{
+    LbDeviceAddonI* addon = device ? device->Addon() : nullptr;
+    const char* name = addon ? addon->Name() : nullptr;
+    if (name == nullptr || strcmp(name, "<No device name>") == 0 || strchr(name, '/') != nullptr) {
+        printf("LbMidiStudio: this device has no cache file\n");
+        return {};
+    }
+    BPath settings;
+    if (find_directory(B_USER_SETTINGS_DIRECTORY, &settings, create) != B_OK) return {};
+    std::string directory = std::string(settings.Path()) + "/OrbWorks/MidiDevices";
+    if (create && create_directory(directory.c_str(), 0755) != B_OK) return {};
+    return directory + "/" + name + ".data";
+}
+
+LbMidiStudio::LbMidiStudio(LbDeviceAddons* addons) : mAddons(addons), mNotification(new BMessage(uint32(0)))
+{
+    RegisterType(LB_NOTIFY_DEVICE_ADDED);
+    RegisterType(LB_NOTIFY_STUDIO_STATUS);
+}
+
+LbMidiStudio::~LbMidiStudio()
+{
+    PreDelete();
+}
+
+LbDeviceI* LbMidiStudio::DeviceAt(int32 index) const
+{
+    if (index < 0 || index >= int32(mDevices.size())) return nullptr;
+    return mDevices[size_t(index)];
+}
+
+LbDeviceI* LbMidiStudio::DeviceAt(const LbDataI* manufacturerId, const LbDataI* modelId) const
+{
+    if (manufacturerId == nullptr || modelId == nullptr) return nullptr;
+    for (LbDeviceI* device : mDevices) {
+        LbDeviceAddonI* addon = device->Addon();
+        const LbDataI* maker = addon ? addon->ManufacturerId() : nullptr;
+        const LbDataI* model = addon ? addon->ModelId() : nullptr;
+        if (maker && model && maker->Matches(manufacturerId) && model->Matches(modelId)) return device;
+    }
+    return nullptr;
+}
+
+int32 LbMidiStudio::IndexOf(const LbDeviceI* device) const
+{
+    for (size_t i = 0; i < mDevices.size(); i++)
+        if (mDevices[i] == device) return int32(i);
+    return -1;
+}
+
+bool LbMidiStudio::AddDevice(LbDeviceI* device, const char* consumerName, const char* producerName)
+{
+    assert(device != nullptr && "device != 0");
+    auto* service = new LbMidiService;
+    mDevices.push_back(device);
+    device->SetMidiService(service);
+
+    if (consumerName && *consumerName) {
+        if (BMidiConsumer* consumer = BMidiRoster::FindConsumer(consumerName)) {
+            service->SetMidiConsumer(consumer);
+            consumer->Release();
+        }
+    }
+    if (producerName && *producerName) {
+        if (BMidiProducer* producer = BMidiRoster::FindProducer(producerName)) {
+            service->SetMidiProducer(producer);
+            producer->Release();
+        }
+    }
+
+    std::unique_ptr<BPositionIO> cache(InitFile(device));
+    device->Initialize(this, cache.get(), false);
+
+    mNotification->MakeEmpty();
+    mNotification->what = LB_MSG_DEVICE_ADDED;
+    mNotification->AddPointer("LbDeviceI", device);
+    NotifyDependents(LB_NOTIFY_DEVICE_ADDED, mNotification.get(), false);
+    return true;
+}
+
+bool LbMidiStudio::RemoveDevice(LbDeviceI* device)
+{
+    int32 index = IndexOf(device);
+    if (index < 0) return false;
+    mDevices.erase(mDevices.begin() + index);
+    SendDeviceMessage(LB_MSG_DEVICE_REMOVED, device);
+    mRemoved.push_back(device);
+    return true;
+}
+
+void LbMidiStudio::SendDeviceMessage(uint32 code, LbDeviceI* device)
+{
+    if (!mBroadcast) return;
+    BMessage message(code);
+    message.AddPointer("LbDeviceI", device);
+    mBroadcast(&message);
+}
+
+BPositionIO* LbMidiStudio::InitFile(LbDeviceI* device)
+{
+    std::string path = LbDeviceCachePath(device, false);
+    if (path.empty()) return nullptr;
+    auto* file = new BFile(path.c_str(), B_READ_ONLY);
+    if (file->InitCheck() != B_OK) {
+        delete file;
+        return nullptr;
+    }
+    // Documents are read in small steps: read them through a buffer.
+    return new BBufferIO(file, 65536, true);
+}
+
+ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
+{
+    if (stream == nullptr) return 0;
+    LbXmlStreamI::ConstStringList keys{"version"}, values{"1.0"};
+    ssize_t total = stream->WriteStartTag(kStudioTag, &keys, &values);
+    if (total < 1) return total;
+    ssize_t written = stream->WriteCR();
+    if (written < 1) return written;
+    total += written;
+    stream->PushTab();
+    for (LbDeviceI* device : mDevices) {
+        LbDeviceAddonI* addon = device->Addon();
+        LbMidiServiceI* service = device->MidiService();
+        if (addon == nullptr || service == nullptr || !addon->ManufacturerName() || !addon->ModelName() ||
+            !addon->ManufacturerId() || !addon->ModelId())
+            continue;
+        char* maker = addon->ManufacturerId()->AsString();
+        char* model = addon->ModelId()->AsString();
+        if (maker == nullptr || model == nullptr) {
+            free(maker);
+            free(model);
+            continue;
+        }
+        LbXmlStreamI::ConstStringList idKeys{"mfg_id", "mod_id"}, idValues{maker, model};
+        char id[16];
+        snprintf(id, sizeof id, "%d", int(device->DeviceId()));
+        written = stream->WriteStartTag(kDeviceTag, &idKeys, &idValues);
+        free(maker);
+        free(model);
+        if (written < 1) return written;
+        total += written;
+        if ((written = stream->WriteCR()) < 1) return written;
+        total += written;
+        stream->PushTab();
+        for (auto [tag, text] : {std::pair<const char*, const char*>{kMidiOutTag, service->MidiConsumerName()},
+                                 {kMidiInTag, service->MidiProducerName()},
+                                 {kDeviceIdTag, id}}) {
+            if ((written = WriteLeaf(stream, tag, text)) < 1) return written;
+            total += written;
+        }
+        stream->PopTab();
+        if ((written = stream->WriteTabs()) < 0) return written;
+        total += written;
+        if ((written = stream->WriteEndTag(kDeviceTag)) < 1) return written;
+        total += written;
+    }
+    stream->PopTab();
+    if ((written = stream->WriteEndTag(kStudioTag)) < 1) return written;
+    return total + written;
+}
+
+status_t LbMidiStudio::ReadFrom(LbXmlStreamI* stream)
+{
+    if (mAddons == nullptr || stream == nullptr) return B_ERROR;
+    char* first = stream->ReadNextTag();
+    bool isStudio = first && strcmp(first, kStudioTag) == 0;
+    free(first);
+    if (!isStudio) return B_ERROR;
+
+    for (;;) {
+        LbXmlStreamI::StringList keys, values;
+        char* tag = stream->ReadNextTag(&keys, &values);
+        bool isDevice = tag && strcmp(tag, kDeviceTag) == 0;
+        LbDeviceAddonI* addon = nullptr;
+        if (isDevice) {
+            const char* maker = Attribute(keys, values, "mfg_id");
+            const char* model = Attribute(keys, values, "mod_id");
+            LbData makerId, modelId;
+            if (maker && model && makerId.FromString(maker) == B_OK && modelId.FromString(model) == B_OK &&
+                makerId.Length() > 0 && modelId.Length() > 0)
+                addon = mAddons->AddonAt(&makerId, &modelId);
+        }
+        free(tag);
+        LbFreeStrings(keys);
+        LbFreeStrings(values);
+        // A model this program does not know: its content is not read, and the next tag
+        // (its first child) ends the reading.
+        if (addon == nullptr) break;
+        ReadDevice(stream, addon);
+    }
+    return B_OK;
+}
+
+void LbMidiStudio::ReadDevice(LbXmlStreamI* stream, LbDeviceAddonI* addon)
+{
+    std::string consumer, producer, deviceId;
+    bool hasConsumer = false, hasProducer = false, hasId = false;
+    while (char* tag = stream->ReadNextTag()) {
+        std::string name = tag;
+        free(tag);
+        if (name == kDeviceEndTag) break;
+        std::string* target = name == kMidiOutTag ? &consumer : name == kMidiInTag ? &producer
+                            : name == kDeviceIdTag ? &deviceId : nullptr;
+        if (target == nullptr) continue;
+        char* text = stream->ReadStrToTag(name.c_str());
+        if (text == nullptr) return;   // the document ends inside the element
+        *target = text;
+        free(text);
+        (target == &consumer ? hasConsumer : target == &producer ? hasProducer : hasId) = true;
+    }
+    int16 id = 0;
+    if (!hasConsumer || !hasProducer || !hasId || !ParseDeviceId(deviceId.c_str(), &id)) return;
+    LbDeviceI* device = addon->NewDevice();
+    if (device == nullptr) return;
+    device->SetDeviceId(id);
+    AddDevice(device, consumer.c_str(), producer.c_str());
+}
+
+void LbMidiStudio::PreDelete()
+{
+    while (!mDevices.empty()) {
+        LbDeviceI* device = mDevices.front();
+        mDevices.erase(mDevices.begin());
+        bool written = false;
+        if (device->NeedsUninitialize()) {
+            std::string path = LbDeviceCachePath(device, true);
+            if (!path.empty()) {
+                AtomicFileWriter file(path.c_str(), "text/plain");
+                if (file.InitCheck() == B_OK) {
+                    device->Uninitialize(&file);
+                    if (file.Commit() != B_OK) printf("LbMidiStudio: could not save %s\n", path.c_str());
+                    written = true;
+                }
+            }
+        }
+        if (!written) device->Uninitialize(nullptr);
+        delete device;
+    }
+    for (LbDeviceI* device : mRemoved) delete device;
+    mRemoved.clear();
+}
+
+void LbMidiStudio::BeginStatus(const char* text)
+{
+    SendStatus(LB_MSG_BEGIN_STATUS, text);
+}
+
+void LbMidiStudio::EndStatus(const char* text)
+{
+    SendStatus(LB_MSG_END_STATUS, text);
+}
+
+void LbMidiStudio::SendStatus(uint32 code, const char* text)
+{
+    mNotification->MakeEmpty();
+    mNotification->what = code;
+    if (text) mNotification->AddString("status", text);
+    NotifyDependents(LB_NOTIFY_STUDIO_STATUS, mNotification.get(), false);
+}

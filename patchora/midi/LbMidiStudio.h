@@ -1,0 +1,88 @@
+#pragma once
+// The user's studio: the instruments set up, each a device with its own MIDI service bound
+// to two ports by name, initialised from its model's cache file, and remembered in the
+// "studio" settings document:
+//
+//   <Studio version = 1.0>
+//   	<LbDevice mfg_id = 18 mod_id = 0C>
+//   		<midi_out>port the program sends to</midi_out>
+//   		<midi_in>port the program receives from</midi_in>
+//   		<device_id>0</device_id>
+//   	</LbDevice>
+//   </Studio>
+//
+// Dependents hear of every device added (type 100, 'dInA' with "LbDeviceI") and of the
+// devices' status texts (type 101, 'dBeS' and 'dEnS' with "status").
+#include "librarian/LbStatusWormholeI.h"
+#include "support/OrbNotificationRegistry.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class BMessage;
+class BPositionIO;
+class LbDataI;
+class LbDeviceAddons;
+class LbDeviceI;
+class LbXmlStreamI;
+
+constexpr int32 LB_NOTIFY_DEVICE_ADDED = 100;
+constexpr int32 LB_NOTIFY_STUDIO_STATUS = 101;
+constexpr uint32 LB_MSG_DEVICE_ADDED = 'dInA';
+constexpr uint32 LB_MSG_BEGIN_STATUS = 'dBeS';
+constexpr uint32 LB_MSG_END_STATUS = 'dEnS';
+constexpr uint32 LB_MSG_DEVICE_REMOVED = 'aDiR';
+
+class LbMidiStudio : public OrbNotificationRegistry, public LbStatusWormholeI {
+public:
+    // The add-on registry (not owned) names the device models the studio document may use.
+    explicit LbMidiStudio(LbDeviceAddons* addons);
+    ~LbMidiStudio() override;
+
+    // Gives the device a new MIDI service connected to the named ports (a name that
+    // matches no port leaves that side unconnected), initialises it from its cache file,
+    // and tells dependents. Takes ownership of the device.
+    bool AddDevice(LbDeviceI* device, const char* consumerName, const char* producerName);
+    // Takes the device out; it stays alive (windows may still name it) until PreDelete.
+    bool RemoveDevice(LbDeviceI* device);
+    int32 CountDevices() const { return int32(mDevices.size()); }
+    LbDeviceI* DeviceAt(int32 index) const;
+    LbDeviceI* DeviceAt(const LbDataI* manufacturerId, const LbDataI* modelId) const;
+    int32 IndexOf(const LbDeviceI* device) const;
+
+    status_t ReadFrom(LbXmlStreamI* stream);
+    ssize_t WriteTo(LbXmlStreamI* stream) const;
+    // Uninitialises every device (writing its cache file when it has state to keep) and
+    // deletes them all, removed ones too.
+    void PreDelete();
+    // The device model's cache file "OrbWorks/MidiDevices/<add-on name>.data", opened
+    // read-only; null when there is none.
+    BPositionIO* InitFile(LbDeviceI* device);
+
+    // Where 'aDiR' goes: every window of the program. Unset, it goes nowhere.
+    void SetWindowBroadcast(std::function<void(BMessage*)> broadcast) { mBroadcast = std::move(broadcast); }
+
+    void BeginStatus(const char* text) override;
+    void EndStatus(const char* text) override;
+    void BeginProgress(float) override {}
+    float ProgressMax() override { return 0; }
+    void MoveProgressBy(float) override {}
+    void MoveProgressTo(float) override {}
+    void EndProgress() override {}
+
+private:
+    void SendStatus(uint32 code, const char* text);
+    void SendDeviceMessage(uint32 code, LbDeviceI* device);
+    void ReadDevice(LbXmlStreamI* stream, class LbDeviceAddonI* addon);
+
+    LbDeviceAddons* mAddons;
+    std::vector<LbDeviceI*> mDevices;
+    std::vector<LbDeviceI*> mRemoved;
+    std::unique_ptr<BMessage> mNotification;
+    std::function<void(BMessage*)> mBroadcast;
+};
+
+// The path of a device model's cache file, or empty when the device has none (no add-on,
+// or an add-on without a name). With `create`, its directory is made when missing.
+std::string LbDeviceCachePath(LbDeviceI* device, bool create);
