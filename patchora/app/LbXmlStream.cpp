@@ -11,7 +11,10 @@
 namespace {
 
 constexpr size_t kFirstBufferSize = 256;
-constexpr size_t kReadChunk = 4096;
+// Chunks start small (most tags and texts are short; bytes read past the marker are
+// given back) and double up to the reader's buffer size for long texts.
+constexpr size_t kFirstReadChunk = 256;
+constexpr size_t kLargestReadChunk = 65536;
 
 bool IsTagWhitespace(char c)
 {
@@ -126,10 +129,13 @@ ssize_t LbXmlStream::ReadToMarker(const char* marker, size_t markerLength, size_
 {
     size_t used = 0;
     size_t searchFrom = 0;
+    size_t chunk = kFirstReadChunk;
     for (;;) {
-        if (!Reserve(used + kReadChunk + 1))
+        if (!Reserve(used + chunk + 1))
             return -1;
-        ssize_t got = mReader->Read(mBuffer + used, kReadChunk);
+        ssize_t got = mReader->Read(mBuffer + used, chunk);
+        if (chunk < kLargestReadChunk)
+            chunk *= 2;
         if (got <= 0)
             return -1;  // a read error, or the end before the marker
         used += static_cast<size_t>(got);

@@ -276,6 +276,10 @@ TEST(XmlStream, ReadsLargeDocumentsFromFilesAcrossBufferBoundaries)
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
+    struct RemoveAtEnd {
+        const char* path;
+        ~RemoveAtEnd() { unlink(path); }
+    } removeAtEnd{path};
     std::vector<std::string> patches;
     for (int i = 0; i < 300; i++) {
         std::string hex;
@@ -313,7 +317,6 @@ TEST(XmlStream, ReadsLargeDocumentsFromFilesAcrossBufferBoundaries)
     // The caller may move the byte stream between reads: reading goes on from there.
     file.Seek(0, SEEK_SET);
     EXPECT_EQ(Next(in), "LbBank");
-    unlink(path);
 }
 
 TEST(XmlStream, FailedAndShortWritesAreReported)

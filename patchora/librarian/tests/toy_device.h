@@ -20,7 +20,8 @@
 class ToyBank : public LbBank {
 public:
     ToyBank(const char* name, LbDeviceI* device, int32 min, int32 max) : LbBank(name, device, min, max) {}
-    bool IsReadOnly() const override { return false; }
+    bool IsReadOnly() const override { return readOnly; }
+    bool readOnly = false;
     status_t RequestData(int32 number, LbDataReceiverI* receiver) const override
     {
         LbMidiServiceI* service = Device() ? Device()->MidiService() : nullptr;
@@ -54,7 +55,7 @@ public:
     LbData mId{0x7D};
 };
 
-// Reports its initialisation as status texts and keeps a text in its model's cache file
+// Makes its banks when initialised, reports that as status texts, and keeps a text in its model's cache file
 // when it has one to keep.
 class ToyDevice : public LbDevice {
 public:
@@ -67,6 +68,10 @@ public:
             char buffer[256] = {};
             ssize_t got = cache->Read(buffer, sizeof buffer - 1);
             if (got > 0) cacheRead.assign(buffer, size_t(got));
+        }
+        if (Banks().empty()) {
+            Banks().push_back(new ToyBank("Toy Bank", this, 0, 127));
+            Banks().push_back(new ToyBank("Other Bank", this, 0, 9));
         }
         if (wormhole) wormhole->EndStatus(nullptr);
         initialized++;

@@ -1,0 +1,105 @@
+#pragma once
+// The librarian's operations on one device snapshot, apart from any window: requesting and
+// sending all banks or a selection on a worker thread, copying and pasting patches as
+// document text, saving, opening and importing files. The librarian window drives these;
+// the command line runs the same operations.
+//
+// Threads: one worker ("ORB™ Send", "ORB™ Request" or "ORB™ Open") at a time. Workers
+// report to the status sink from their own thread and call the end handler when done.
+#include "librarian/LbIteratorsI.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class LbBankSnapshotI;
+class LbDeviceSnapshotI;
+class LbMidiStudio;
+class LbPatchI;
+class LbStatusWormholeI;
+
+enum PatchThreadType { LB_PATCH_SEND = 0, LB_PATCH_REQUEST = 1 };
+
+constexpr const char* LB_PATCHES_MIME_TYPE = "text/x-vnd.ORB.PatchesLib";
+constexpr const char* LB_SYX_MIME_TYPE = "application/x-syx";
+
+// One bank snapshot to work on and what to do with it: the patches to send, or the
+// numbers to request.
+struct LbPatchWork {
+    LbBankSnapshotI* snapshot = nullptr;
+    std::unique_ptr<LbPatchIteratorI> patches;
+    std::unique_ptr<LbInt32IteratorI> numbers;
+};
+
+class LbLibrarian {
+public:
+    // The studio (not owned) is where opened documents find their instrument.
+    LbLibrarian(LbMidiStudio* studio, LbStatusWormholeI* status);
+    ~LbLibrarian();
+    LbLibrarian(const LbLibrarian&) = delete;
+    LbLibrarian& operator=(const LbLibrarian&) = delete;
+
+    // Takes ownership; the old snapshot is deleted (no worker may be running).
+    void SetDeviceSnapshot(LbDeviceSnapshotI* snapshot);
+    LbDeviceSnapshotI* DeviceSnapshot() const { return mSnapshot.get(); }
+    const std::string& FilePath() const { return mFilePath; }
+    void SetEndHandler(std::function<void()> handler) { mEndHandler = std::move(handler); }
+
+    // The work for every bank (a send skips read-only banks), or for one bank and a
+    // selection of its patches (the whole bank when none is selected).
+    std::vector<LbPatchWork> WorkForAll(PatchThreadType type) const;
+    status_t WorkForSelection(PatchThreadType type, LbBankSnapshotI* bank, const std::vector<LbPatchI*>& selected,
+                              std::vector<LbPatchWork>* work) const;
+    // Does the work on the calling thread: status text and progress over all patches.
+    // Returns B_OK, or the first failure (a failed request ends that bank's requests and
+    // has shown its alert; the work goes on with the next bank).
+    status_t RunPatchWork(PatchThreadType type, std::vector<LbPatchWork>& work);
+    // The same on a worker thread; B_BUSY while another worker runs.
+    status_t StartPatchWork(PatchThreadType type, std::vector<LbPatchWork> work);
+    bool IsRunning() const;
+    // Waits for the running worker and returns its result.
+    status_t WaitForWorker();
+
+    // The selected patches as a patch-library document (the clipboard's text).
+    status_t Copy(const std::vector<LbPatchI*>& selected, std::string* text) const;
+    // Reads a document's patches of `bank`'s name into `bank` from number `first` on, as
+    // far as the bank reaches. Documents of other instruments are passed over.
+    status_t Paste(const std::string& text, LbBankSnapshotI* bank, int32 first);
+
+    // Saves the whole device snapshot as a patch-library document, whole or not at all.
+    status_t SaveTo(const char* path);
+    // Opens files, the last first: patch-library documents replace the snapshot (the
+    // first of the list wins), raw SysEx files are imported into it. Unknown types are
+    // passed over. Runs on the calling thread; StartOpen runs it on a worker.
+    status_t Open(const std::vector<std::string>& paths);
+    status_t StartOpen(std::vector<std::string> paths);
+    // Reads one patch-library document into a new snapshot (the caller owns it).
+    status_t ReadDocument(const char* path, LbDeviceSnapshotI** snapshot) const;
+    // Imports a raw SysEx file; `taken` and `offered` count its messages.
+    status_t Import(const char* path, int32* taken = nullptr, int32* offered = nullptr);
+
+private:
+    status_t StartWorker(const char* name, std::function<status_t()> work);
+    void EndPatchOperation();
+
+    LbMidiStudio* mStudio;
+    LbStatusWormholeI* mStatus;
+    std::unique_ptr<LbDeviceSnapshotI> mSnapshot;
+    std::string mFilePath;
+    std::function<void()> mEndHandler;
+
+    mutable std::mutex mThreadLock;
+    std::thread mWorker;
+    bool mRunning = false;
+    status_t mWorkerResult = B_OK;
+};
+
+// Reads a whole file into memory; B_OK or why not.
+status_t LbReadFile(const char* path, std::string* content);
+
+// Teaches the file-type guess the program's types: ".syx" files and documents that start
+// like a patch library. Call once at start.
+void LbInstallFileTypes();

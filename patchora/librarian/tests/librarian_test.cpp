@@ -1,0 +1,182 @@
+#include "librarian/LbBankSnapshotI.h"
+#include "librarian/LbLibrarian.h"
+#include "librarian/LbStatusWormholeI.h"
+#include "librarian/tests/toy_device.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbMidiStudio.h"
+#include "storage/MimeType.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records what the operations report, from whatever thread they report on.
+class Recorder : public LbStatusWormholeI {
+public:
+    void BeginStatus(const char* text) override { Add(std::string("status ") + (text ? text : "")); }
+    void EndStatus(const char* text) override { Add(std::string("end ") + (text ? text : "")); }
+    void BeginProgress(float maximum) override { Add("progress " + std::to_string(int(maximum))); }
+    float ProgressMax() override { return 0; }
+    void MoveProgressBy(float) override { std::lock_guard<std::mutex> lock(mLock); steps++; }
+    void MoveProgressTo(float) override {}
+    void EndProgress() override { Add("done"); }
+    std::vector<std::string> Events()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return events;
+    }
+    int steps = 0;
+
+private:
+    void Add(std::string event)
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        events.push_back(std::move(event));
+    }
+    std::mutex mLock;
+    std::vector<std::string> events;
+};
+
+class LibrarianTest : public testing::Test {
+protected:
+    LibrarianTest() : studioBench(0, 127), studio(&addons), librarian(&studio, &recorder)
+    {
+        char pattern[] = "/tmp/librarian-test.XXXXXX";
+        dir = mkdtemp(pattern);
+        LbInstallFileTypes();
+        librarian.SetDeviceSnapshot(new LbDeviceSnapshot(&studioBench.device));
+    }
+    ~LibrarianTest() override { std::filesystem::remove_all(dir); }
+
+    LbBankSnapshotI* Bank(const char* name) { return librarian.DeviceSnapshot()->SnapshotNamed(name); }
+    void Fill(const char* bank, std::initializer_list<uint8> numbers)
+    {
+        for (uint8 n : numbers) {
+            LbData block = Block(n, ("n" + std::to_string(n)).c_str());
+            Bank(bank)->InstallPatch(n, nullptr, &block);
+        }
+    }
+
+    Studio studioBench;   // the toy device, its instrument and banks
+    LbDeviceAddons addons;
+    LbMidiStudio studio;
+    Recorder recorder;
+    LbLibrarian librarian;
+    std::string dir;
+};
+
+TEST_F(LibrarianTest, SendAllWithOnlyReadOnlyBanksSendsNothingAndEnds)
+{
+    for (LbBankI* bank : studioBench.device.Banks()) static_cast<ToyBank*>(bank)->readOnly = true;
+    std::vector<LbPatchWork> work = librarian.WorkForAll(LB_PATCH_SEND);
+    EXPECT_TRUE(work.empty());
+    bool ended = false;
+    librarian.SetEndHandler([&] { ended = true; });
+    ASSERT_EQ(B_OK, librarian.StartPatchWork(LB_PATCH_SEND, std::move(work)));
+    EXPECT_EQ(B_OK, librarian.WaitForWorker());
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(librarian.IsRunning());
+    EXPECT_EQ((std::vector<std::string>{"status Sending 0 patches...", "progress 0", "end ", "done"}),
+              recorder.Events());
+    std::vector<LbPatchWork> refused;
+    EXPECT_EQ(B_ERROR, librarian.WorkForSelection(LB_PATCH_SEND, Bank("Toy Bank"), {}, &refused));
+}
+
+TEST_F(LibrarianTest, ReceiveSelectedWithoutSelectionFetchesTheWholeBank)
+{
+    std::vector<LbPatchWork> work;
+    ASSERT_EQ(B_OK, librarian.WorkForSelection(LB_PATCH_REQUEST, Bank("Other Bank"), {}, &work));
+    ASSERT_EQ(B_OK, librarian.StartPatchWork(LB_PATCH_REQUEST, std::move(work)));
+    EXPECT_EQ(B_BUSY, librarian.StartPatchWork(LB_PATCH_REQUEST, {}));   // one worker at a time
+    EXPECT_EQ(B_OK, librarian.WaitForWorker());
+    EXPECT_EQ(10, recorder.steps);
+    EXPECT_STREQ("Sound 9", Bank("Other Bank")->PatchAt(9)->Name());
+    EXPECT_EQ("status Requesting 10 patches...", recorder.Events()[0]);
+
+    // A selection asks for just those numbers.
+    std::vector<LbPatchWork> some;
+    ASSERT_EQ(B_OK, librarian.WorkForSelection(LB_PATCH_REQUEST, Bank("Toy Bank"),
+                                               {Bank("Toy Bank")->PatchAt(3), Bank("Toy Bank")->PatchAt(40)}, &some));
+    EXPECT_EQ(B_OK, librarian.RunPatchWork(LB_PATCH_REQUEST, some));
+    EXPECT_STREQ("Sound 40", Bank("Toy Bank")->PatchAt(40)->Name());
+    EXPECT_EQ(nullptr, Bank("Toy Bank")->PatchAt(4)->Name());
+}
+
+TEST_F(LibrarianTest, PasteNearTheEndPlacesWhatFits)
+{
+    Fill("Toy Bank", {1, 2, 3});
+    std::string text;
+    ASSERT_EQ(B_OK, librarian.Copy({Bank("Toy Bank")->PatchAt(1), Bank("Toy Bank")->PatchAt(2),
+                                    Bank("Toy Bank")->PatchAt(3)},
+                                   &text));
+    EXPECT_EQ(0u, text.find("<LbDevice mfg_id = 7D mod_id = 7D>"));
+    ASSERT_EQ(B_OK, librarian.Paste(text, Bank("Toy Bank"), 126));
+    EXPECT_STREQ("n1", Bank("Toy Bank")->PatchAt(126)->Name());
+    EXPECT_STREQ("n2", Bank("Toy Bank")->PatchAt(127)->Name());
+    EXPECT_EQ(126, Bank("Toy Bank")->PatchAt(126)->Data()->Bits()[1]);
+    EXPECT_EQ(128u, Bank("Toy Bank")->Patches().size());
+
+    // Into a bank of another name: nothing is read.
+    ASSERT_EQ(B_OK, librarian.Paste(text, Bank("Other Bank"), 0));
+    EXPECT_EQ(0u, Bank("Other Bank")->PatchAt(0)->Data()->Length());
+    // A document of another instrument is passed over.
+    std::string foreign = text;
+    foreign.replace(foreign.find("7D"), 2, "18");
+    ASSERT_EQ(B_OK, librarian.Paste(foreign, Bank("Toy Bank"), 10));
+    EXPECT_EQ(0u, Bank("Toy Bank")->PatchAt(10)->Data()->Length());
+}
+
+TEST_F(LibrarianTest, SavedDocumentsOpenIntoTheStudiosDeviceAndFailedSavesKeepTheOldFile)
+{
+    studio.AddDevice(new ToyDevice(&studioBench.addon), nullptr, nullptr);
+    Fill("Toy Bank", {5});
+    std::string first = dir + "/first.lib", second = dir + "/second.lib";
+    ASSERT_EQ(B_OK, librarian.SaveTo(first.c_str()));
+    EXPECT_EQ(first, librarian.FilePath());
+    std::string type;
+    ASSERT_EQ(B_OK, get_mime_type(first.c_str(), &type));
+    EXPECT_EQ(LB_PATCHES_MIME_TYPE, type);
+    Fill("Toy Bank", {6});
+    ASSERT_EQ(B_OK, librarian.SaveTo(second.c_str()));
+
+    // The last is handled first, so the first document of the list is what stays shown.
+    LbLibrarian reader(&studio, nullptr);
+    ASSERT_EQ(B_OK, reader.Open({first, second}));
+    EXPECT_EQ(first, reader.FilePath());
+    LbBankSnapshotI* bank = reader.DeviceSnapshot()->SnapshotNamed("Toy Bank");
+    EXPECT_STREQ("n5", bank->PatchAt(5)->Name());
+    EXPECT_EQ(nullptr, bank->PatchAt(6)->Name());
+    EXPECT_EQ(studio.DeviceAt(0), reader.DeviceSnapshot()->Device());
+
+    // A save that cannot be made changes nothing, not even the remembered path.
+    EXPECT_NE(B_OK, librarian.SaveTo((dir + "/no/such/folder/x.lib").c_str()));
+    EXPECT_EQ(second, librarian.FilePath());
+}
+
+TEST_F(LibrarianTest, OpeningRawSysExImportsAndOtherFilesArePassedOver)
+{
+    std::string syx = dir + "/bank.syx", text = dir + "/notes.txt";
+    std::ofstream(syx, std::ios::binary) << std::string("\xF0P\x02two\xF7\xF0P\x03three\xF7", 16);
+    std::ofstream(text) << "just words";
+    ASSERT_EQ(B_OK, librarian.Open({syx, text, dir + "/missing.syx", dir}));
+    EXPECT_STREQ("two", Bank("Toy Bank")->PatchAt(2)->Name());
+    EXPECT_STREQ("three", Bank("Toy Bank")->PatchAt(3)->Name());
+
+    // A document whose instrument is not in the studio opens nothing.
+    std::string lib = dir + "/orphan.lib";
+    ASSERT_EQ(B_OK, librarian.SaveTo(lib.c_str()));
+    LbLibrarian reader(&studio, nullptr);
+    LbDeviceSnapshotI* snapshot = nullptr;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(B_NAME_NOT_FOUND, reader.ReadDocument(lib.c_str(), &snapshot));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Device not installed"));
+    EXPECT_EQ(nullptr, snapshot);
+}
+
+} // namespace

@@ -1,0 +1,53 @@
+#pragma once
+// AtomicFileWriter: saves a file whole or not at all. Bytes go to a temporary file beside
+// the target; Commit flushes and syncs it, gives it the MIME type (the one given, else the
+// old file's) and the old file's permissions, and renames it over the target. Without a
+// successful Commit (an error while writing, a failed commit, or destruction first) the
+// temporary file is removed and the old file stays exactly as it was.
+#include <string>
+
+#include "storage/BufferIO.h"
+#include "storage/File.h"
+
+class AtomicFileWriter : public BPositionIO {
+public:
+    // mimeType may be null (keep the old file's type, if any).
+    explicit AtomicFileWriter(const char* path, const char* mimeType = nullptr);
+    ~AtomicFileWriter() override;
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // B_OK when the temporary file is open, else why not.
+    status_t InitCheck() const { return fStatus; }
+    // The first failure of a write, flush or commit; B_OK while everything succeeded.
+    status_t Error() const { return fStatus; }
+
+    ssize_t ReadAt(off_t position, void* buffer, size_t size) override;
+    ssize_t WriteAt(off_t position, const void* buffer, size_t size) override;
+    off_t Seek(off_t position, uint32 seekMode) override;
+    off_t Position() const override;
+    status_t SetSize(off_t size) override;
+    status_t GetSize(off_t* size) const override;
+    status_t Flush() override;
+
+    // Replaces the target with what was written. Fails (and replaces nothing) when any
+    // earlier operation failed. After Commit, the writer accepts no more bytes.
+    status_t Commit();
+    // Drops what was written; the target is untouched.
+    void Discard();
+    bool IsCommitted() const { return fCommitted; }
+
+    const char* TargetPath() const { return fTarget.c_str(); }
+    const char* TemporaryPath() const { return fTemporary.c_str(); }
+
+private:
+    status_t Fail(status_t status);
+
+    std::string fTarget;
+    std::string fTemporary;
+    std::string fMimeType;
+    BFile* fFile = nullptr;      // owned by fBuffered
+    BBufferIO* fBuffered = nullptr;
+    status_t fStatus = B_NO_INIT;
+    bool fCommitted = false;
+};
