@@ -2,6 +2,7 @@
 #include "kernel/SupportDefs.h"
 
 class LbBankSnapshotI;
+class LbData;
 class LbDataI;
 class LbDataReceiverI;
 class LbParam;
@@ -32,4 +33,10 @@ public:
     virtual void MakeActive(const LbPatchI* patch) const = 0;
     // Rewrites the patch number inside a block so that the patch lands elsewhere.
     virtual void SetNumber(LbDataI* data, int32 number) const = 0;
+    // Makes a stored block ready to leave for the instrument or a file (a device model
+    // whose dumps carry a checksum recomputes it); a block nobody changed stays as it is.
+    virtual status_t PrepareOutgoing(LbDataI* data) const { return B_OK; }
 };
+
+// A copy of the patch's block as it must leave for the instrument or a file.
+void LbOutgoingData(const LbPatchI* patch, LbData* out);

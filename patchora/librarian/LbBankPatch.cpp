@@ -44,9 +44,20 @@ LbPatchI* LbBankPatch::Copy() const
     return new LbBankPatch(mName, mNumber, &mData, mSnapshot);
 }
 
+void LbOutgoingData(const LbPatchI* patch, LbData* out)
+{
+    const LbDataI* data = patch->Data();
+    out->SetTo(data->Bits(), data->Length());
+    LbBankSnapshotI* snapshot = patch->Snapshot();
+    LbBankI* bank = snapshot ? snapshot->Bank() : nullptr;
+    if (bank && out->Length() > 0) bank->PrepareOutgoing(out);
+}
+
 ssize_t LbBankPatch::WriteTo(LbXmlStreamI* stream) const
 {
     assert(stream != nullptr && "stream != 0");
+    LbData outgoing;
+    LbOutgoingData(this, &outgoing);
     ssize_t total = 0;
     ssize_t written = stream->WriteStartTag(kPatchTag, nullptr, nullptr);
     if (written < 1) return written;
@@ -54,7 +65,7 @@ ssize_t LbBankPatch::WriteTo(LbXmlStreamI* stream) const
     if ((written = stream->WriteCR()) < 1) return written;
     total += written;
     stream->PushTab();
-    written = mData.WriteTo(stream, kDataTag);
+    written = outgoing.WriteTo(stream, kDataTag);
     stream->PopTab();
     if (written < 1) return written;
     total += written;
@@ -86,7 +97,9 @@ status_t LbBankPatch::MakeActive() const
     BMidiLocalProducer* output = service ? service->MidiOutput() : nullptr;
     if (bank == nullptr || output == nullptr) return B_ERROR;
 
-    status_t status = service->SendSystemExclusive(&mData, false, nullptr);
+    LbData outgoing;
+    LbOutgoingData(this, &outgoing);
+    status_t status = service->SendSystemExclusive(&outgoing, false, nullptr);
     if (status != B_OK) return status;
     bank->MakeActive(this);
     output->SprayProgramChange(uchar(service->MidiChannel() & 0xFF), uchar(mNumber & 0xFF), 0);

@@ -4,6 +4,7 @@
 #include "app/Message.h"
 #include "librarian/LbBankI.h"
 #include "librarian/LbBankPatch.h"
+#include "librarian/LbData.h"
 #include "librarian/LbDeviceSnapshotI.h"
 #include "librarian/LbIteratorsI.h"
 #include "librarian/LbStatus.h"
@@ -137,7 +138,9 @@ status_t LbBankSnapshot::Send(LbPatchIteratorI* patches, LbStatusWormholeI* worm
     while (patches->HasNext()) {
         LbPatchI* patch = patches->Next();
         if (patch && patch->Data()->Length() > 0) {
-            status_t status = service->SendSystemExclusive(patch->Data(), false, nullptr);
+            LbData outgoing;
+            LbOutgoingData(patch, &outgoing);
+            status_t status = service->SendSystemExclusive(&outgoing, false, nullptr);
             if (result == B_OK) result = status;
         }
         if (wormhole) wormhole->MoveProgressBy(1.0f);

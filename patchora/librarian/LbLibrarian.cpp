@@ -239,7 +239,7 @@ status_t LbLibrarian::SaveTo(const char* path)
     if (!mSnapshot || !mSnapshot->HasDevice()) return B_NO_INIT;
     AtomicFileWriter file(path, LB_PATCHES_MIME_TYPE);
     if (file.InitCheck() != B_OK) {
-        printf("LbLibrarian: cannot save %s: %s\n", path, strerror(file.InitCheck()));
+        printf("LbLibrarian: cannot save %s: %s\n", path, strerror_status(file.InitCheck()));
         return file.InitCheck();
     }
     ssize_t written;
@@ -249,7 +249,7 @@ status_t LbLibrarian::SaveTo(const char* path)
     }
     status_t status = written < 1 ? (written < 0 ? status_t(written) : B_ERROR) : file.Commit();
     if (status != B_OK) {
-        printf("LbLibrarian: cannot save %s: %s\n", path, strerror(status));
+        printf("LbLibrarian: cannot save %s: %s\n", path, strerror_status(status));
         return status;
     }
     mFilePath = path;

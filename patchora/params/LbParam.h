@@ -9,6 +9,7 @@
 class LbDataI;
 class LbDeviceI;
 class LbIntCodecI;
+class LbIntToStringMapI;
 class LbRealtimeI;
 class LbStringCodec;
 class QWidget;
@@ -78,6 +79,9 @@ public:
     virtual QWidget* EditView() const { return nullptr; }
     virtual int32 OnState() const { return 1; }
     virtual int32 OffState() const { return 0; }
+    // The names of the values, where they have names: a new map the caller gives up with
+    // LbIntToStringMapI::Release. Null for plain numbers.
+    virtual LbIntToStringMapI* NewValueMap() const { return nullptr; }
 
     // Takes ownership of the sender.
     void SetRealtime(LbRealtimeI* realtime);

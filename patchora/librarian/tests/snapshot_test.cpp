@@ -240,6 +240,26 @@ TEST(BankSnapshot, SendOffersEveryPatchWithDataAndReportsProgress)
     EXPECT_EQ(B_ERROR, detached.Send(&none, nullptr));
 }
 
+TEST(BankSnapshot, BlocksLeaveAsTheBankPreparesThemAndStayStoredAsTheyCame)
+{
+    Studio studio(0, 3, [](const std::vector<uint8>&) { return std::vector<uint8>(); });
+    studio.bank().checksummed = true;
+    LbBankSnapshotI& snapshot = *studio.snapshot();
+    LbData stale = Block(1, "ab?");   // 'a' + 'b' = 0xC3: the last byte should be 0x43
+    snapshot.InstallPatch(1, "ab", &stale);
+    LbDmwBankIt all(&snapshot);
+    ASSERT_EQ(B_OK, snapshot.Send(&all, nullptr));
+    for (int i = 0; i < 200 && studio.instrument.Received().empty(); i++) std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(1u, studio.instrument.Received().size());
+    EXPECT_EQ((std::vector<uint8>{'P', 1, 'a', 'b', 0x43}), studio.instrument.Received()[0]);
+    EXPECT_EQ('?', snapshot.PatchAt(1)->Data()->Bits()[4]);   // the stored block is untouched
+
+    BMallocIO io;
+    LbXmlStream stream(&io);
+    ASSERT_GT(snapshot.WriteTo(&stream, nullptr), 0);
+    EXPECT_NE(std::string::npos, Text(io).find("<data>5001616243</data>"));
+}
+
 // A window stand-in: records the notifications it gets and what the pointers name.
 class Watcher : public BHandler {
 public:

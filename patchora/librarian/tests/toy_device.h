@@ -41,6 +41,17 @@ public:
     {
         if (data->Length() >= 2) data->Bits()[1] = uint8(number);
     }
+    // With `checksummed`, a block leaves with its last byte set to the low 7 bits of the
+    // sum of the bytes after the number.
+    status_t PrepareOutgoing(LbDataI* data) const override
+    {
+        if (!checksummed || data->Length() < 3) return B_OK;
+        uint32 sum = 0;
+        for (uint32 i = 2; i + 1 < data->Length(); i++) sum += data->Bits()[i];
+        data->Bits()[data->Length() - 1] = uint8(sum & 0x7F);
+        return B_OK;
+    }
+    bool checksummed = false;
 };
 
 class ToyAddon : public LbDeviceAddon {

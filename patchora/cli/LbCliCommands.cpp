@@ -1,0 +1,384 @@
+#include "cli/LbCliCommands.h"
+
+#include "cli/LbCliArgs.h"
+#include "cli/LbCliContext.h"
+#include "cli/LbCliShow.h"
+#include "cli/LbProgressBar.h"
+#include "librarian/LbBankI.h"
+#include "librarian/LbBankSnapshotI.h"
+#include "librarian/LbData.h"
+#include "librarian/LbDeviceSnapshot.h"
+#include "librarian/LbIterators.h"
+#include "librarian/LbLibrarian.h"
+#include "librarian/LbPatchI.h"
+#include "librarian/LbStatus.h"
+#include "midi/LbDeviceAddonI.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbDeviceI.h"
+#include "midi/LbMidiServiceI.h"
+#include "midi/LbMidiStudio.h"
+#include "midi/MidiConsumer.h"
+#include "midi/MidiProducer.h"
+#include "midi/MidiRoster.h"
+#include "storage/AtomicFileWriter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const char kUsage[] =
+    "usage: patchora COMMAND [options]\n"
+    "\n"
+    "A MIDI System Exclusive librarian. Commands:\n"
+    "  ports     list the MIDI inputs and outputs of this computer\n"
+    "  receive   fetch patches from an instrument into a patch library\n"
+    "  send      send the patches of a patch library to an instrument\n"
+    "  import    turn a raw System Exclusive (.syx) file into a patch library\n"
+    "  export    turn a patch library into a raw System Exclusive (.syx) file\n"
+    "  show      list the banks, patches and parameters of a patch library\n"
+    "  studio    add, list and remove the instruments patchora remembers\n"
+    "\n"
+    "'patchora COMMAND --help' tells more about each command.\n";
+
+const char kConnectionHelp[] =
+    "The instrument is named by one of:\n"
+    "  --in PORT --out PORT  the port patchora receives from (the instrument's MIDI out)\n"
+    "                        and the port it sends to (the instrument's MIDI in)\n"
+    "  --device-id N         the instrument's device id, 0 to 15 (default 0)\n"
+    "  --studio N            instrument N of 'patchora studio list'\n"
+    "  --simulate            the built-in E-mu Morpheus simulator instead of an instrument\n";
+
+const std::vector<std::string> kConnectionOptions = {"--in", "--out", "--device-id", "--studio"};
+
+int Usage(const char* text)
+{
+    fputs(text, stdout);
+    return 0;
+}
+
+int Fail(const std::string& message, int status = 1)
+{
+    fprintf(stderr, "patchora: %s\n", message.c_str());
+    return status;
+}
+
+std::vector<std::string> With(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The bank snapshots the --bank options name (all when none); false with a message for a
+// name the device lacks.
+bool SelectBanks(LbDeviceSnapshotI* snapshot, const LbCliArgs& args, std::vector<LbBankSnapshotI*>* banks,
+                 std::string* error)
+{
+    std::vector<std::string> names = args.Values("--bank");
+    if (names.empty()) {
+        *banks = snapshot->Snapshots();
+        return true;
+    }
+    for (const std::string& name : names) {
+        LbBankSnapshotI* bank = snapshot->SnapshotNamed(name.c_str());
+        if (bank == nullptr) {
+            *error = "the instrument has no bank named '" + name + "'; its banks are:";
+            for (LbBankSnapshotI* b : snapshot->Snapshots()) *error += std::string(" '") + b->Bank()->Name() + "'";
+            return false;
+        }
+        banks->push_back(bank);
+    }
+    return true;
+}
+
+bool ReadyDevice(LbDeviceI* device, std::string* error)
+{
+    if (device->InitCheck() == B_OK) return true;
+    NotifyUserOfError(LB_NOT_INITIALIZED, device);
+    *error = "the instrument did not answer; check the ports, the cable and the device id";
+    return false;
+}
+
+int Ports(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, {}, {"--help"});
+    if (args.Has("--help"))
+        return Usage("usage: patchora ports\n\nLists the MIDI ports of this computer: the inputs patchora can\n"
+                     "receive from (give one to --in) and the outputs it can send to (--out).\n");
+    if (!args.Ok() || !args.Words().empty()) return Fail(args.Ok() ? "ports takes no arguments" : args.Error(), 2);
+    printf("MIDI system: %s\n", BMidiRoster::SystemApiName());
+    int32 producers = BMidiRoster::CountProducers();
+    printf("Inputs (--in):\n");
+    for (int32 i = 0; i < producers; i++) {
+        if (BMidiProducer* p = BMidiRoster::ProducerAt(i)) {
+            printf("  %s\n", p->Name());
+            p->Release();
+        }
+    }
+    if (producers == 0) printf("  (none)\n");
+    int32 consumers = BMidiRoster::CountConsumers();
+    printf("Outputs (--out):\n");
+    for (int32 i = 0; i < consumers; i++) {
+        if (BMidiConsumer* c = BMidiRoster::ConsumerAt(i)) {
+            printf("  %s\n", c->Name());
+            c->Release();
+        }
+    }
+    if (consumers == 0) printf("  (none)\n");
+    return 0;
+}
+
+int Receive(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "-o", "--output"}), {"--help", "--simulate"});
+    if (args.Has("--help"))
+        return Usage((std::string("usage: patchora receive (--in PORT --out PORT | --studio N | --simulate)\n"
+                                  "                        [--device-id N] [--bank NAME]... -o FILE\n\n"
+                                  "Requests every patch of every bank (or of the banks named) and saves them\n"
+                                  "as a patch library. What came is saved even when the instrument stops\n"
+                                  "answering; the command then fails.\n\n") +
+                      kConnectionHelp)
+                         .c_str());
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    std::string output = args.Value("-o", args.Value("--output"));
+    if (output.empty() || !args.Words().empty()) return Fail("name the library to write with -o FILE", 2);
+
+    LbCliContext context;
+    std::string error;
+    LbDeviceI* device = context.ConnectedDevice(args, &error);
+    if (device == nullptr) return Fail(error, 2);
+    if (!ReadyDevice(device, &error)) return Fail(error);
+    LbProgressBar progress;
+    LbLibrarian librarian(nullptr, &progress);
+    librarian.SetDeviceSnapshot(new LbDeviceSnapshot(device));
+    std::vector<LbBankSnapshotI*> banks;
+    if (!SelectBanks(librarian.DeviceSnapshot(), args, &banks, &error)) return Fail(error, 2);
+    std::vector<LbPatchWork> work;
+    for (LbBankSnapshotI* bank : banks) librarian.WorkForSelection(LB_PATCH_REQUEST, bank, {}, &work);
+    status_t status = librarian.RunPatchWork(LB_PATCH_REQUEST, work);
+    progress.EndProgress();
+
+    int32 received = 0;
+    for (LbBankSnapshotI* bank : librarian.DeviceSnapshot()->Snapshots())
+        for (LbPatchI* patch : bank->Patches()) received += patch->Data()->Length() > 0;
+    if (librarian.SaveTo(output.c_str()) != B_OK) return Fail("cannot write " + output);
+    fprintf(stderr, "%ld patches saved in %s\n", long(received), output.c_str());
+    return status == B_OK ? 0 : 1;
+}
+
+int Send(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "--numbers", "--gap"}), {"--help", "--simulate"});
+    if (args.Has("--help"))
+        return Usage((std::string("usage: patchora send (--in PORT --out PORT | --studio N | --simulate)\n"
+                                  "                     [--device-id N] [--bank NAME] [--numbers LIST] [--gap MS] FILE\n\n"
+                                  "Sends the patches of a patch library to the instrument: all of them, those\n"
+                                  "of one bank, or the numbers listed (\"0,5,10-19\", with --bank). Read-only\n"
+                                  "banks are left out. --gap waits between patches for slow instruments\n"
+                                  "(default 20 ms).\n\n") +
+                      kConnectionHelp)
+                         .c_str());
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    if (args.Words().size() != 1) return Fail("name one patch library to send", 2);
+    long gap = 20;
+    if (args.Has("--gap") && !LbParseInt(args.Value("--gap"), 0, 10000, &gap))
+        return Fail("--gap takes milliseconds from 0 to 10000", 2);
+    std::vector<int> numbers;
+    if (args.Has("--numbers")) {
+        if (args.Values("--bank").size() != 1) return Fail("--numbers goes with one --bank", 2);
+        if (!LbParseNumberList(args.Value("--numbers"), 0, 100000, &numbers))
+            return Fail("--numbers takes a list such as 0,5,10-19", 2);
+    }
+
+    LbCliContext context;
+    std::string error;
+    LbDeviceI* device = context.ConnectedDevice(args, &error);
+    if (device == nullptr) return Fail(error, 2);
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], device, &error));
+    if (!snapshot) return Fail(error);
+    std::vector<LbBankSnapshotI*> banks;
+    if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
+
+    std::vector<LbPatchI*> patches;
+    for (LbBankSnapshotI* bank : banks) {
+        if (bank->Bank()->IsReadOnly()) continue;
+        for (LbPatchI* patch : bank->Patches()) {
+            bool listed = numbers.empty() || std::find(numbers.begin(), numbers.end(), patch->Number()) != numbers.end();
+            if (listed && patch->Data()->Length() > 0) patches.push_back(patch);
+        }
+    }
+    if (patches.empty()) return Fail("nothing to send: no patch of the library matches");
+    LbProgressBar progress;
+    char text[64];
+    snprintf(text, sizeof text, "Sending %zu patches...", patches.size());
+    progress.BeginStatus(text);
+    progress.BeginProgress(float(patches.size()));
+    status_t result = B_OK;
+    for (LbPatchI* patch : patches) {
+        LbPatchListIt one({patch});
+        status_t status = patch->Snapshot()->Send(&one, &progress);
+        if (result == B_OK) result = status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap));
+    }
+    progress.EndProgress();
+    // What was handed to the MIDI system may still be on its way: give it time to leave.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (result != B_OK) return Fail("the instrument's port did not take the patches: " + std::string(strerror_status(result)));
+    fprintf(stderr, "%zu patches sent\n", patches.size());
+    return 0;
+}
+
+int Import(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, {"-o", "--output"}, {"--help"});
+    if (args.Has("--help"))
+        return Usage("usage: patchora import FILE.syx -o FILE\n\n"
+                     "Reads a raw System Exclusive file (one or many messages) and saves the patches\n"
+                     "in it as a patch library. Messages that are no patch are left out.\n");
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    std::string output = args.Value("-o", args.Value("--output"));
+    if (args.Words().size() != 1 || output.empty()) return Fail("usage: patchora import FILE.syx -o FILE", 2);
+    LbCliContext context;
+    LbLibrarian librarian(nullptr, nullptr);
+    librarian.SetDeviceSnapshot(new LbDeviceSnapshot(context.OfflineDevice()));
+    int32 taken = 0, offered = 0;
+    status_t status = librarian.Import(args.Words()[0].c_str(), &taken, &offered);
+    if (status != B_OK) return Fail("cannot read " + args.Words()[0] + ": " + strerror_status(status));
+    if (taken == 0)
+        return Fail(args.Words()[0] + " holds no patch of an " +
+                    std::string(librarian.DeviceSnapshot()->Device()->Addon()->Name()) + " (" +
+                    std::to_string(offered) + " messages read)");
+    if (librarian.SaveTo(output.c_str()) != B_OK) return Fail("cannot write " + output);
+    fprintf(stderr, "%ld of %ld messages imported into %s\n", long(taken), long(offered), output.c_str());
+    return 0;
+}
+
+int Export(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, {"-o", "--output", "--bank"}, {"--help"});
+    if (args.Has("--help"))
+        return Usage("usage: patchora export FILE [--bank NAME]... -o FILE.syx\n\n"
+                     "Writes the patches of a patch library as a raw System Exclusive file, one\n"
+                     "message per patch, bank by bank in number order.\n");
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    std::string output = args.Value("-o", args.Value("--output"));
+    if (args.Words().size() != 1 || output.empty()) return Fail("usage: patchora export FILE -o FILE.syx", 2);
+    LbCliContext context;
+    std::string error;
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], context.OfflineDevice(), &error));
+    if (!snapshot) return Fail(error);
+    std::vector<LbBankSnapshotI*> banks;
+    if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
+    std::string bytes;
+    int32 count = 0;
+    for (LbBankSnapshotI* bank : banks) {
+        for (LbPatchI* patch : bank->Patches()) {
+            if (patch->Data()->Length() == 0) continue;
+            LbData outgoing;
+            LbOutgoingData(patch, &outgoing);
+            bytes.push_back(char(0xF0));
+            bytes.append(reinterpret_cast<const char*>(outgoing.Bits()), outgoing.Length());
+            bytes.push_back(char(0xF7));
+            count++;
+        }
+    }
+    AtomicFileWriter file(output.c_str(), LB_SYX_MIME_TYPE);
+    if (file.InitCheck() != B_OK || file.Write(bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
+        file.Commit() != B_OK)
+        return Fail("cannot write " + output);
+    fprintf(stderr, "%ld patches exported to %s\n", long(count), output.c_str());
+    return 0;
+}
+
+int Show(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, {"--bank"}, {"--help", "--params"});
+    if (args.Has("--help"))
+        return Usage("usage: patchora show FILE [--bank NAME]... [--params]\n\n"
+                     "Lists the banks and patches of a patch library; with --params, every\n"
+                     "parameter of each patch with its value (and the value's name where it has one).\n");
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    if (args.Words().size() != 1) return Fail("name one patch library to show", 2);
+    LbCliContext context;
+    std::string error;
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], context.OfflineDevice(), &error));
+    if (!snapshot) return Fail(error);
+    std::vector<LbBankSnapshotI*> banks;
+    if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
+    LbShowBanks(stdout, banks, args.Has("--params"));
+    return 0;
+}
+
+int Studio(const std::vector<std::string>& argv)
+{
+    LbCliArgs args(argv, {"--in", "--out", "--device-id"}, {"--help"});
+    const char* help = "usage: patchora studio list\n"
+                       "       patchora studio add --in PORT --out PORT [--device-id N]\n"
+                       "       patchora studio remove N\n\n"
+                       "The instruments patchora remembers: their model, MIDI ports and device id.\n"
+                       "Other commands name them with --studio N. Adding an instrument asks it for\n"
+                       "its tables, so it should be switched on and connected.\n";
+    if (args.Has("--help")) return Usage(help);
+    if (!args.Ok()) return Fail(args.Error(), 2);
+    if (args.Words().empty()) return Fail(std::string("which studio command?\n") + help, 2);
+    const std::string& verb = args.Words()[0];
+    LbCliContext context;
+    LbMidiStudio& studio = context.Studio();
+    if (verb == "list" && args.Words().size() == 1) {
+        if (studio.CountDevices() == 0) printf("The studio is empty; add an instrument with 'patchora studio add'.\n");
+        for (int32 i = 0; i < studio.CountDevices(); i++) {
+            LbDeviceI* device = studio.DeviceAt(i);
+            LbMidiServiceI* service = device->MidiService();
+            printf("%ld  %s  device id %d  --in '%s'  --out '%s'%s\n", long(i + 1), device->Addon()->Name(),
+                   int(device->DeviceId()), service->MidiProducerName(), service->MidiConsumerName(),
+                   device->InitCheck() == B_OK ? "" : "  (not answering)");
+        }
+        return 0;
+    }
+    if (verb == "add" && args.Words().size() == 1) {
+        long id = 0;
+        if (args.Has("--device-id") && !LbParseInt(args.Value("--device-id"), 0, 15, &id))
+            return Fail("--device-id takes a number from 0 to 15", 2);
+        if (args.Value("--in").empty() || args.Value("--out").empty())
+            return Fail("name the instrument's ports with --in PORT and --out PORT (see 'patchora ports')", 2);
+        LbDeviceI* device = context.Addons().AddonAt(0)->NewDevice();
+        device->SetDeviceId(int16(id));
+        studio.AddDevice(device, args.Value("--out").c_str(), args.Value("--in").c_str());
+        if (!context.SaveStudio()) return 1;
+        printf("Added instrument %ld: %s, device id %ld\n", long(studio.CountDevices()), device->Addon()->Name(), id);
+        if (device->InitCheck() != B_OK)
+            fprintf(stderr, "patchora: the instrument did not answer yet; it is remembered all the same\n");
+        return 0;
+    }
+    if (verb == "remove" && args.Words().size() == 2) {
+        long index;
+        if (!LbParseInt(args.Words()[1], 1, 1000000, &index) || studio.DeviceAt(int32(index - 1)) == nullptr)
+            return Fail("the studio has no instrument " + args.Words()[1] + " (see 'patchora studio list')", 2);
+        studio.RemoveDevice(studio.DeviceAt(int32(index - 1)));
+        if (!context.SaveStudio()) return 1;
+        printf("Removed instrument %ld\n", index);
+        return 0;
+    }
+    return Fail(std::string("unknown studio command\n") + help, 2);
+}
+
+} // namespace
+
+int LbRunCommand(const std::vector<std::string>& args)
+{
+    static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands = {
+        {"ports", Ports},   {"receive", Receive}, {"send", Send},   {"import", Import},
+        {"export", Export}, {"show", Show},       {"studio", Studio},
+    };
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(kUsage);
+    auto it = commands.find(args[0]);
+    if (it == commands.end()) return Fail("unknown command '" + args[0] + "'\n" + kUsage, 2);
+    LbInstallFileTypes();
+    return it->second(std::vector<std::string>(args.begin() + 1, args.end()));
+}
