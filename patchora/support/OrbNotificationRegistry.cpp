@@ -120,12 +120,15 @@ void OrbNotificationRegistry::NotifyDependents(int32 code, BMessage* message, bo
             deliver = looper != nullptr && StillDependent(entry.typeIndex, code, entry.handler)
                 && entry.handler->Looper() == looper;
         }
-        if (deliver) {
-            if (looper->IsDrivenExternally() && looper->Thread() != self)
-                looper->PostMessage(message, entry.handler);
-            else
-                entry.handler->MessageReceived(message);
+        if (deliver && looper->IsDrivenExternally() && looper->Thread() != self) {
+            // Not ours to call: post a copy, with the looper unlocked so that its thread
+            // can make room in a full queue meanwhile.
+            looper->Unlock();
+            target.SendMessage(message, BMessenger(), B_INFINITE_TIMEOUT);
+            continue;
         }
+        if (deliver)
+            entry.handler->MessageReceived(message);
         if (looper != nullptr)
             looper->Unlock();
     }

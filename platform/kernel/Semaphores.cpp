@@ -1,0 +1,130 @@
+// Counting semaphores, kept in one process-wide table.
+
+#include <map>
+#include <string>
+
+#include "KernelWait.h"
+#include "kernel/OS.h"
+
+using namespace kernel_internal;
+
+namespace {
+
+struct Semaphore : Waitable {
+	std::string name;
+	int64 count = 0;
+	bool deleted = false;
+};
+
+struct SemTable {
+	std::mutex mutex;
+	std::map<sem_id, std::shared_ptr<Semaphore>> sems;
+	sem_id nextId = 1;
+};
+
+SemTable& Table()
+{
+	static SemTable* table = new SemTable;
+	return *table;
+}
+
+std::shared_ptr<Semaphore> Lookup(sem_id id)
+{
+	SemTable& table = Table();
+	std::lock_guard<std::mutex> guard(table.mutex);
+	auto it = table.sems.find(id);
+	return it == table.sems.end() ? nullptr : it->second;
+}
+
+constexpr size_t kMaxSemaphores = 65536;
+
+}  // namespace
+
+sem_id create_sem(int32 count, const char* name)
+{
+	if (count < 0)
+		return B_BAD_VALUE;
+	auto sem = std::make_shared<Semaphore>();
+	sem->count = count;
+	sem->name = name ? name : "";
+	SemTable& table = Table();
+	std::lock_guard<std::mutex> guard(table.mutex);
+	if (table.sems.size() >= kMaxSemaphores)
+		return B_NO_MORE_SEMS;
+	sem_id id = table.nextId;
+	table.nextId = table.nextId == INT32_MAX ? 1 : table.nextId + 1;
+	table.sems[id] = sem;
+	return id;
+}
+
+status_t delete_sem(sem_id id)
+{
+	std::shared_ptr<Semaphore> sem;
+	{
+		SemTable& table = Table();
+		std::lock_guard<std::mutex> guard(table.mutex);
+		auto it = table.sems.find(id);
+		if (it == table.sems.end())
+			return B_BAD_SEM_ID;
+		sem = it->second;
+		table.sems.erase(it);
+	}
+	std::lock_guard<std::mutex> guard(sem->mutex);
+	sem->deleted = true;
+	sem->cv.notify_all();
+	return B_OK;
+}
+
+status_t acquire_sem(sem_id id)
+{
+	return acquire_sem_etc(id, 1, 0, 0);
+}
+
+status_t acquire_sem_etc(sem_id id, int32 count, uint32 flags, bigtime_t timeout)
+{
+	if (count < 1)
+		return B_BAD_VALUE;
+	auto sem = Lookup(id);
+	if (!sem)
+		return B_BAD_SEM_ID;
+	Deadline deadline = MakeDeadline(flags, timeout);
+	std::unique_lock<std::mutex> lock(sem->mutex);
+	status_t status = WaitUntil(
+		lock, sem, deadline, [&] { return sem->count >= count; },
+		[&] { return sem->deleted; }, B_BAD_SEM_ID);
+	if (status == B_OK)
+		sem->count -= count;
+	return status;
+}
+
+status_t release_sem(sem_id id)
+{
+	return release_sem_etc(id, 1, 0);
+}
+
+status_t release_sem_etc(sem_id id, int32 count, uint32 flags)
+{
+	if (count < 1)
+		return B_BAD_VALUE;
+	auto sem = Lookup(id);
+	if (!sem)
+		return B_BAD_SEM_ID;
+	std::lock_guard<std::mutex> guard(sem->mutex);
+	if (sem->count > INT32_MAX - int64(count))
+		return B_BAD_VALUE;
+	sem->count += count;
+	sem->cv.notify_all();
+	return B_OK;
+}
+
+status_t get_sem_count(sem_id id, int32* count)
+{
+	if (count == nullptr)
+		return B_BAD_VALUE;
+	auto sem = Lookup(id);
+	if (!sem)
+		return B_BAD_SEM_ID;
+	std::lock_guard<std::mutex> guard(sem->mutex);
+	*count = int32(sem->count);
+	return B_OK;
+}
