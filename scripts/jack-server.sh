@@ -6,12 +6,14 @@ start_jack_server() {
   if ! command -v jackd >/dev/null; then
     echo "jack: jackd is not installed; JACK tests will fail" >&2; return 1
   fi
-  if jack_wait -c >/dev/null 2>&1; then
+  # jack_wait -c exits 0 either way; its answer is the word it prints.
+  if [ "$(jack_wait -c 2>/dev/null)" = "running" ]; then
     echo "jack: using the JACK server that is already running"; return 0
   fi
   jackd --no-realtime -d dummy -r 44100 -p 512 >"$1/jackd.log" 2>&1 &
   jack_pid=$!
-  if jack_wait -w -t 10 >/dev/null 2>&1; then
+  jack_wait -w -t 10 >/dev/null 2>&1
+  if [ "$(jack_wait -c 2>/dev/null)" = "running" ]; then
     echo "jack: server started (dummy driver, pid $jack_pid)"; return 0
   fi
   echo "jack: the server did not start; JACK tests will fail. Its log:" >&2

@@ -335,9 +335,11 @@ int Studio(const std::vector<std::string>& argv)
         for (int32 i = 0; i < studio.CountDevices(); i++) {
             LbDeviceI* device = studio.DeviceAt(i);
             LbMidiServiceI* service = device->MidiService();
+            bool connected = strcmp(service->MidiProducerName(), "<none>") != 0 &&
+                             strcmp(service->MidiConsumerName(), "<none>") != 0;
             printf("%ld  %s  device id %d  --in '%s'  --out '%s'%s\n", long(i + 1), device->Addon()->Name(),
-                   int(device->DeviceId()), service->MidiProducerName(), service->MidiConsumerName(),
-                   device->InitCheck() == B_OK ? "" : "  (not answering)");
+                   int(device->DeviceId()), studio.ProducerName(device).c_str(), studio.ConsumerName(device).c_str(),
+                   !connected ? "  (ports not found)" : device->InitCheck() == B_OK ? "" : "  (not answering)");
         }
         return 0;
     }

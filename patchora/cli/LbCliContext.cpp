@@ -84,7 +84,16 @@ LbDeviceI* LbCliContext::ConnectedDevice(const LbCliArgs& args, std::string* err
             return nullptr;
         }
         LbDeviceI* device = Studio().DeviceAt(int32(index - 1));
-        if (device == nullptr) *error = "the studio has no instrument " + args.Value("--studio");
+        if (device == nullptr) {
+            *error = "the studio has no instrument " + args.Value("--studio") + " (see 'patchora studio list')";
+            return nullptr;
+        }
+        LbMidiServiceI* service = device->MidiService();
+        if (strcmp(service->MidiProducerName(), "<none>") == 0 || strcmp(service->MidiConsumerName(), "<none>") == 0) {
+            *error = "the ports of instrument " + args.Value("--studio") + " ('" + Studio().ProducerName(device) +
+                     "', '" + Studio().ConsumerName(device) + "') are not all on this computer (see 'patchora ports')";
+            return nullptr;
+        }
         return device;
     }
 

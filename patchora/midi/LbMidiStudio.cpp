@@ -121,6 +121,7 @@ bool LbMidiStudio::AddDevice(LbDeviceI* device, const char* consumerName, const 
     auto* service = new LbMidiService;
     mDevices.push_back(device);
     device->SetMidiService(service);
+    mPortNames[device] = PortNames{consumerName ? consumerName : "", producerName ? producerName : ""};
 
     if (consumerName && *consumerName) {
         if (BMidiConsumer* consumer = BMidiRoster::FindConsumer(consumerName)) {
@@ -202,6 +203,7 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         LbXmlStreamI::ConstStringList idKeys{"mfg_id", "mod_id"}, idValues{maker, model};
         char id[16];
         snprintf(id, sizeof id, "%d", int(device->DeviceId()));
+        std::string consumer = ConsumerName(device), producer = ProducerName(device);
         written = stream->WriteStartTag(kDeviceTag, &idKeys, &idValues);
         free(maker);
         free(model);
@@ -210,8 +212,8 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         if ((written = stream->WriteCR()) < 1) return written;
         total += written;
         stream->PushTab();
-        for (auto [tag, text] : {std::pair<const char*, const char*>{kMidiOutTag, service->MidiConsumerName()},
-                                 {kMidiInTag, service->MidiProducerName()},
+        for (auto [tag, text] : {std::pair<const char*, const char*>{kMidiOutTag, consumer.c_str()},
+                                 {kMidiInTag, producer.c_str()},
                                  {kDeviceIdTag, id}}) {
             if ((written = WriteLeaf(stream, tag, text)) < 1) return written;
             total += written;
@@ -284,6 +286,24 @@ void LbMidiStudio::ReadDevice(LbXmlStreamI* stream, LbDeviceAddonI* addon)
     AddDevice(device, consumer.c_str(), producer.c_str());
 }
 
+std::string LbMidiStudio::ConsumerName(const LbDeviceI* device) const
+{
+    LbMidiServiceI* service = device->MidiService();
+    std::string connected = service ? service->MidiConsumerName() : "<none>";
+    auto it = mPortNames.find(device);
+    if (connected != "<none>" || it == mPortNames.end() || it->second.consumer.empty()) return connected;
+    return it->second.consumer;
+}
+
+std::string LbMidiStudio::ProducerName(const LbDeviceI* device) const
+{
+    LbMidiServiceI* service = device->MidiService();
+    std::string connected = service ? service->MidiProducerName() : "<none>";
+    auto it = mPortNames.find(device);
+    if (connected != "<none>" || it == mPortNames.end() || it->second.producer.empty()) return connected;
+    return it->second.producer;
+}
+
 void LbMidiStudio::PreDelete()
 {
     while (!mDevices.empty()) {
@@ -302,9 +322,13 @@ void LbMidiStudio::PreDelete()
             }
         }
         if (!written) device->Uninitialize(nullptr);
+        mPortNames.erase(device);
         delete device;
     }
-    for (LbDeviceI* device : mRemoved) delete device;
+    for (LbDeviceI* device : mRemoved) {
+        mPortNames.erase(device);
+        delete device;
+    }
     mRemoved.clear();
 }
 

@@ -17,6 +17,8 @@
 #include "support/OrbNotificationRegistry.h"
 
 #include <functional>
+#include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -41,8 +43,8 @@ public:
     ~LbMidiStudio() override;
 
     // Gives the device a new MIDI service connected to the named ports (a name that
-    // matches no port leaves that side unconnected), initialises it from its cache file,
-    // and tells dependents. Takes ownership of the device.
+    // matches no port leaves that side unconnected, but the name is kept for the studio
+    // document), initialises it from its cache file, and tells dependents. Takes ownership.
     bool AddDevice(LbDeviceI* device, const char* consumerName, const char* producerName);
     // Takes the device out; it stays alive (windows may still name it) until PreDelete.
     bool RemoveDevice(LbDeviceI* device);
@@ -53,6 +55,9 @@ public:
 
     status_t ReadFrom(LbXmlStreamI* stream);
     ssize_t WriteTo(LbXmlStreamI* stream) const;
+    // The ports a device was set up with ("<none>" for none), found or not.
+    std::string ConsumerName(const LbDeviceI* device) const;
+    std::string ProducerName(const LbDeviceI* device) const;
     // Uninitialises every device (writing its cache file when it has state to keep) and
     // deletes them all, removed ones too.
     void PreDelete();
@@ -75,6 +80,14 @@ private:
     void SendStatus(uint32 code, const char* text);
     void SendDeviceMessage(uint32 code, LbDeviceI* device);
     void ReadDevice(LbXmlStreamI* stream, class LbDeviceAddonI* addon);
+
+    // The port names each device was set up with. A port that is not there now (an
+    // interface unplugged) is still written back, so that it is found again later.
+    struct PortNames {
+        std::string consumer;
+        std::string producer;
+    };
+    std::map<const LbDeviceI*, PortNames> mPortNames;
 
     LbDeviceAddons* mAddons;
     std::vector<LbDeviceI*> mDevices;

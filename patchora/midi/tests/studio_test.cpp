@@ -78,7 +78,9 @@ TEST_F(StudioTest, DocumentKeepsPortsAndIdsOfEveryDevice)
     ASSERT_TRUE(studio.AddDevice(second, "No Such Port", nullptr));
     EXPECT_STREQ("Synth Input", first->MidiService()->MidiConsumerName());
     EXPECT_STREQ("Synth Output", first->MidiService()->MidiProducerName());
+    // A port that is not there now stays named in the document, to be found later.
     EXPECT_STREQ("<none>", second->MidiService()->MidiConsumerName());
+    EXPECT_EQ("No Such Port", studio.ConsumerName(second));
 
     std::string text = Write(studio);
     EXPECT_EQ("<Studio version = 1.0>\n"
@@ -88,7 +90,7 @@ TEST_F(StudioTest, DocumentKeepsPortsAndIdsOfEveryDevice)
               "\t\t<device_id>-1</device_id>\n"
               "\t</LbDevice>\n"
               "\t<LbDevice mfg_id = 7D mod_id = 7D>\n"
-              "\t\t<midi_out><none></midi_out>\n"
+              "\t\t<midi_out>No Such Port</midi_out>\n"
               "\t\t<midi_in><none></midi_in>\n"
               "\t\t<device_id>7</device_id>\n"
               "\t</LbDevice>\n"

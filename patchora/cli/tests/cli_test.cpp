@@ -1,0 +1,195 @@
+// patchora's command line as a user runs it: the program itself, its own settings folder,
+// the built-in simulator, and the real instrument data of the fixtures.
+#include "run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Cli : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/patchora-cli.XXXXXX";
+        dir = mkdtemp(pattern);
+        home = dir + "/config";
+        fs::create_directories(home);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    ProgramResult Run(const std::vector<std::string>& args) { return RunProgram(PATCHORA_PATH, args, home); }
+    std::string Fixture(const char* name)
+    {
+        fs::path path = fs::path(SUITE_FIXTURES_DIR) / "morpheus" / name;
+        return fs::exists(path) ? path.string() : "";
+    }
+
+    std::string dir, home;
+};
+
+TEST_F(Cli, HelpForEveryCommandAndClearErrorsForBadUse)
+{
+    for (const char* command : {"ports", "receive", "send", "import", "export", "show", "studio"}) {
+        ProgramResult help = Run({command, "--help"});
+        EXPECT_EQ(0, help.status) << command;
+        EXPECT_NE(std::string::npos, help.out.find("usage: patchora")) << command;
+    }
+    EXPECT_EQ(0, Run({}).status);
+    ProgramResult unknown = Run({"frobnicate"});
+    EXPECT_EQ(2, unknown.status);
+    EXPECT_NE(std::string::npos, unknown.err.find("unknown command 'frobnicate'"));
+
+    ProgramResult badId = Run({"receive", "--simulate", "--device-id", "16", "-o", dir + "/x.lib"});
+    EXPECT_EQ(2, badId.status);
+    EXPECT_NE(std::string::npos, badId.err.find("0 to 15"));
+    EXPECT_FALSE(fs::exists(dir + "/x.lib"));
+
+    ProgramResult noPort = Run({"receive", "--in", "Nowhere", "--out", "Nothing", "-o", dir + "/x.lib"});
+    EXPECT_EQ(2, noPort.status);
+    EXPECT_NE(std::string::npos, noPort.err.find("no MIDI input port named 'Nowhere'"));
+    EXPECT_EQ(2, Run({"receive", "--simulate"}).status);   // no -o
+    EXPECT_EQ(2, Run({"show", "--bogus", "x"}).status);
+    EXPECT_EQ(2, Run({"studio", "remove", "3"}).status);
+}
+
+TEST_F(Cli, ReceiveFromTheSimulatorAndSendBack)
+{
+    std::string library = dir + "/all.lib";
+    ProgramResult received = Run({"receive", "--simulate", "-o", library});
+    ASSERT_EQ(0, received.status) << received.err;
+    EXPECT_NE(std::string::npos, received.err.find("400 patches saved"));
+    ProgramResult shown = Run({"show", library});
+    ASSERT_EQ(0, shown.status) << shown.err;
+    for (const char* line : {"Preset - RAM: 128 patches", "Preset - ROM: 128 patches", "Hyperpreset - RAM: 128 patches",
+                             "Midimap - RAM: 16 patches"})
+        EXPECT_NE(std::string::npos, shown.out.find(line)) << line;
+
+    // The device model's tables were kept: parameters show their values offline too.
+    EXPECT_TRUE(fs::exists(home + "/OrbWorks/MidiDevices/E-mu Morpheus.data"));
+    ProgramResult params = Run({"show", library, "--bank", "Midimap - RAM", "--params"});
+    ASSERT_EQ(0, params.status) << params.err;
+    EXPECT_NE(std::string::npos, params.out.find(" = "));
+
+    ProgramResult sent = Run({"send", "--simulate", "--bank", "Preset - RAM", "--numbers", "0-3,7", "--gap", "0", library});
+    ASSERT_EQ(0, sent.status) << sent.err;
+    EXPECT_NE(std::string::npos, sent.err.find("5 patches sent"));
+
+    ProgramResult wrongBank = Run({"receive", "--simulate", "--bank", "Preset - Card", "-o", dir + "/card.lib"});
+    EXPECT_EQ(2, wrongBank.status);
+    EXPECT_NE(std::string::npos, wrongBank.err.find("no bank named 'Preset - Card'"));
+    EXPECT_FALSE(fs::exists(dir + "/card.lib"));
+}
+
+TEST_F(Cli, RealDeviceDumpImportsWholeAndExportsBack)
+{
+    std::string dump = Fixture("device-dump.syx");
+    if (dump.empty()) GTEST_SKIP() << "the instrument fixtures are not here (" << SUITE_FIXTURES_DIR << ")";
+    std::string library = dir + "/device.lib";
+    ProgramResult imported = Run({"import", dump, "-o", library});
+    ASSERT_EQ(0, imported.status) << imported.err;
+    EXPECT_NE(std::string::npos, imported.err.find("272 of 279 messages imported"));
+    ProgramResult shown = Run({"show", library});
+    ASSERT_EQ(0, shown.status) << shown.err;
+    EXPECT_NE(std::string::npos, shown.out.find("Preset - RAM: 128 patches"));
+    EXPECT_NE(std::string::npos, shown.out.find("Hyperpreset - RAM: 128 patches"));
+    EXPECT_NE(std::string::npos, shown.out.find("Midimap - RAM: 16 patches"));
+    EXPECT_NE(std::string::npos, shown.out.find("    1 Real:PnoVibe"));
+    EXPECT_NE(std::string::npos, shown.out.find("   15 Dry         "));
+
+    // Export writes the dumps as they came (nobody changed them): every byte is the
+    // fixture's, in bank and number order.
+    std::string syx = dir + "/back.syx";
+    ProgramResult exported = Run({"export", library, "-o", syx});
+    ASSERT_EQ(0, exported.status) << exported.err;
+    std::string original = ReadAll(dump), back = ReadAll(syx);
+    EXPECT_EQ(272u * 2 + 128 * 564 + 128 * 482 + 16 * 728, back.size());
+    size_t at = 0, found = 0;
+    while (at < back.size()) {
+        size_t end = back.find('\xF7', at);
+        ASSERT_NE(std::string::npos, end);
+        if (original.find(back.substr(at, end - at + 1)) != std::string::npos) found++;
+        at = end + 1;
+    }
+    EXPECT_EQ(272u, found);
+    // And the round trip gives the same library.
+    std::string again = dir + "/again.lib";
+    ASSERT_EQ(0, Run({"import", syx, "-o", again}).status);
+    EXPECT_EQ(ReadAll(library), ReadAll(again));
+}
+
+TEST_F(Cli, BadFilesGiveMessagesAndNeverDamageTheUsersFiles)
+{
+    std::string text = dir + "/notes.txt", library = dir + "/keep.lib";
+    std::ofstream(text) << "no sysex here";
+    std::ofstream(library) << "precious";
+    ProgramResult nothing = Run({"import", text, "-o", library});
+    EXPECT_EQ(1, nothing.status);
+    EXPECT_NE(std::string::npos, nothing.err.find("holds no patch"));
+    EXPECT_EQ("precious", ReadAll(library));
+
+    EXPECT_EQ(1, Run({"show", dir + "/missing.lib"}).status);
+    ProgramResult notLibrary = Run({"show", text});
+    EXPECT_EQ(1, notLibrary.status);
+    EXPECT_NE(std::string::npos, notLibrary.err.find("is not a patch library"));
+    std::string foreign = dir + "/foreign.lib";
+    std::ofstream(foreign) << "<LbDevice mfg_id = 41 mod_id = 10>\n</LbDevice>\n";
+    ProgramResult other = Run({"show", foreign});
+    EXPECT_EQ(1, other.status);
+    EXPECT_NE(std::string::npos, other.err.find("another instrument model"));
+
+    // Broken hex and a document cut short read as far as they go.
+    std::string broken = dir + "/broken.lib";
+    std::ofstream(broken) << "<LbDevice mfg_id = 18 mod_id = 0C>\n<LbBank name = \"Preset - RAM\">\n<LbPatch>\n"
+                             "<data>ZZ";
+    ProgramResult partial = Run({"show", broken});
+    EXPECT_EQ(0, partial.status) << partial.err;
+    EXPECT_NE(std::string::npos, partial.out.find("Preset - RAM: 0 patches"));
+
+    ProgramResult unwritable = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", dir + "/no/such/dir/x.lib"});
+    EXPECT_EQ(1, unwritable.status);
+    EXPECT_NE(std::string::npos, unwritable.err.find("cannot write"));
+}
+
+TEST_F(Cli, StudioRemembersInstruments)
+{
+    // A first receive leaves the model's tables in its cache, so adding an instrument that
+    // is not connected does not wait for it.
+    ASSERT_EQ(0, Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", dir + "/m.lib"}).status);
+    ProgramResult empty = Run({"studio", "list"});
+    EXPECT_EQ(0, empty.status);
+    EXPECT_NE(std::string::npos, empty.out.find("The studio is empty"));
+    ProgramResult added = Run({"studio", "add", "--in", "Synth Out", "--out", "Synth In", "--device-id", "3"});
+    ASSERT_EQ(0, added.status) << added.err;
+    ASSERT_EQ(0, Run({"studio", "add", "--in", "Other Out", "--out", "Other In"}).status);
+    ProgramResult listed = Run({"studio", "list"});
+    EXPECT_NE(std::string::npos, listed.out.find("1  E-mu Morpheus  device id 3"));
+    EXPECT_NE(std::string::npos, listed.out.find("2  E-mu Morpheus  device id 0"));
+    EXPECT_TRUE(fs::exists(home + "/OrbWorks/Patchora/studio"));
+    ASSERT_EQ(0, Run({"studio", "remove", "1"}).status);
+    listed = Run({"studio", "list"});
+    EXPECT_EQ(std::string::npos, listed.out.find("device id 3"));
+    EXPECT_NE(std::string::npos, listed.out.find("1  E-mu Morpheus  device id 0"));
+
+    // Its ports are not on this computer: said plainly, and the names are kept for later.
+    EXPECT_NE(std::string::npos, listed.out.find("--in 'Other Out'  --out 'Other In'  (ports not found)"));
+    ProgramResult absent = Run({"receive", "--studio", "1", "-o", dir + "/absent.lib"});
+    EXPECT_EQ(2, absent.status);
+    EXPECT_NE(std::string::npos, absent.err.find("are not all on this computer"));
+    EXPECT_FALSE(fs::exists(dir + "/absent.lib"));
+}
+
+} // namespace
