@@ -1,6 +1,6 @@
 #include "devices/morpheus/LbEmuMorpheus.h"
 
-#include "app/LbXmlStreamI.h"
+#include "app/LbXmlStream.h"
 #include "devices/morpheus/LbEffectMap.h"
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
 #include "devices/morpheus/LbEmuMorpheusHyperpreset.h"
@@ -214,17 +214,21 @@ void LbEmuMorpheus::CreateBanks()
 
 void LbEmuMorpheus::Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool refresh)
 {
-    // The cache file is read through the document stream (InitializeFrom); until a stream
-    // can be made over `cache` here, the lists always come from the instrument.
-    (void)cache;
-    (void)refresh;
-    InitializeFromSynth(wormhole);
+    bool fromCache = false;
+    if (cache != nullptr && !refresh) {
+        LbXmlStream stream(cache);
+        fromCache = InitializeFrom(&stream);
+    }
+    if (!fromCache) InitializeFromSynth(wormhole);
     CreateBanks();
 }
 
 void LbEmuMorpheus::Uninitialize(BPositionIO* cache)
 {
-    (void)cache;
+    if (cache != nullptr) {
+        LbXmlStream stream(cache);
+        WriteMaps(&stream);
+    }
     DeleteMaps();
 }
 

@@ -19,10 +19,10 @@ public:
 
     // List messages replace the map of their kind; anything else goes on to the MIDI service.
     void SystemExclusive(const uint8* data, uint32 length, uint32 time) override;
-    // Fetches the lists from the instrument, then creates the four banks. (Reading them from
-    // the cache file goes through InitializeFrom once the file's stream is at hand.)
+    // Reads the lists from the cache file (unless refreshing), else fetches them from the
+    // instrument; then creates the four banks.
     void Initialize(LbStatusWormholeI* wormhole, BPositionIO* cache, bool refresh) override;
-    // Destroys the maps (saving them goes through WriteMaps).
+    // Writes the maps into the cache file when one is given, then destroys them.
     void Uninitialize(BPositionIO* cache) override;
     bool NeedsUninitialize() const override;
     status_t InitCheck() const override;

@@ -2,6 +2,7 @@
 
 #include "devices/morpheus/LbMorpheusProtocol.h"
 #include "devices/morpheus/LbMorpheusRealtime.h"
+#include "devices/morpheus/LbMorpheusWordCodec.h"
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbData.h"
 #include "midi/LbDeviceI.h"
@@ -83,7 +84,11 @@ static LbIntParam* NewCodecInt(uint32 bits, const char* name, int32 base, int32 
                                int32 offset)
 {
     LbIntCodecI* codec = nullptr;
-    if (LbCodecFactory::NewIntCodec(LB_CODEC_SIGNED, bits, &codec) != B_OK) return nullptr;
+    if (bits == 14)
+        codec = new (std::nothrow) LbMorpheusWordCodec(min, max);
+    else if (LbCodecFactory::NewIntCodec(LB_CODEC_SIGNED, bits, &codec) != B_OK)
+        return nullptr;
+    if (codec == nullptr) return nullptr;
     uint32 first = uint32(base + offset);
     uint32 last = bits == 14 ? first + 1 : first;
     LbIntParam* param = new (std::nothrow) LbIntParam(name, codec, base, first, last, min, max);

@@ -37,14 +37,14 @@ public:
     // Makes a stored dump ready to leave for the instrument or a file: its checksum byte is
     // recomputed from its words. A dump whose words nobody changed keeps its bytes. -1 (and
     // nothing touched) when the block is not a dump of this bank's type.
-    status_t PrepareOutgoing(LbDataI* dump) const;
+    status_t PrepareOutgoing(LbDataI* dump) const override;
 
     // The 12-character name at 7, 9, ..., 29 of a dump, newly allocated (free()); the
     // characters the message lacks are left out.
     static char* ExtractName(const uint8* data, uint32 length);
 
-    // Parameter builders. NewInt: a signed 14-bit word at b + o (id b), real-time parameter
-    // number n + o / 2; null when it cannot be made.
+    // Parameter builders. NewInt: a signed 14-bit word at b + o (id b) that takes values
+    // min..max only, real-time parameter number n + o / 2; null when it cannot be made.
     static LbIntParam* NewInt(const char* name, int32 base, int32 min, int32 max, int32 number, int32 offset);
     // The same with a signed one-byte codec.
     static LbIntParam* NewInt7(const char* name, int32 base, int32 min, int32 max, int32 number, int32 offset);

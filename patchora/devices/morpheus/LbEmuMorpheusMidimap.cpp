@@ -6,7 +6,7 @@
 #include "devices/morpheus/LbMorpheusProgramParam.h"
 #include "devices/morpheus/LbMorpheusProtocol.h"
 #include "librarian/LbDataI.h"
-#include "params/LbIntCodecs.h"
+#include "devices/morpheus/LbMorpheusWordCodec.h"
 
 #include <new>
 
@@ -87,7 +87,8 @@ LbMmmFxParam::LbMmmFxParam(const char* name, const LbEffectList* effects, int32 
 }
 
 LbMmmBToAParam::LbMmmBToAParam()
-    : LbIntParam("B->A", new (std::nothrow) Lb14BitIntCodec2, kBToAIndex, kBToAIndex, kBToAIndex + 1, 0, 101)
+    : LbIntParam("B->A", new (std::nothrow) LbMorpheusWordCodec(0, 101), kBToAIndex, kBToAIndex, kBToAIndex + 1,
+                 0, 101)
 {
     LbEmuMorpheusBank::AddRealtime(this, kBToANumber);
 }

@@ -6,8 +6,8 @@
 #include "devices/morpheus/LbMorpheusFgGroup.h"
 #include "devices/morpheus/LbMorpheusLayout.h"
 #include "devices/morpheus/LbMorpheusValueMaps.h"
+#include "devices/morpheus/LbMorpheusWordCodec.h"
 #include "devices/morpheus/LbMpLoopCodec.h"
-#include "params/LbIntCodecs.h"
 
 #include <new>
 
@@ -152,7 +152,7 @@ LbMorpheusDcaCollectionParam::LbMorpheusDcaCollectionParam(int32 offset) : LbCol
 }
 
 LbMorpheusPanParam::LbMorpheusPanParam(int32 offset)
-    : LbIntParam("Pan", new (std::nothrow) Lb14BitIntCodec2, kPanIndex, uint32(kPanIndex + offset),
+    : LbIntParam("Pan", new (std::nothrow) LbMorpheusWordCodec(-7, 7), kPanIndex, uint32(kPanIndex + offset),
                  uint32(kPanIndex + offset + 1), -7, 7)
 {
     LbEmuMorpheusBank::AddRealtime(this, kPanNumber + offset / 2);

@@ -44,7 +44,7 @@ public:
     }
     status_t StartSequence(int32) override { return B_OK; }
     status_t StopSequence(int32) override { return B_OK; }
-    BMidiLocalProducer* MidiOutput() const override { return nullptr; }
+    BMidiLocalProducer* MidiOutput() const override { return output; }
     void OpenSequencer() override {}
 
     uint8 channel = 0;
@@ -55,6 +55,7 @@ public:
     // Answer to a request sent with the wait flag (empty: no answer).
     std::function<Bytes(const Bytes&)> reply;
     LbDataReceiverI* echoTo = nullptr;
+    BMidiLocalProducer* output = nullptr;   // not owned
 };
 
 // Keeps what banks install, by number.
@@ -66,8 +67,8 @@ public:
     };
     void SystemExclusive(const uint8*, uint32, uint32) override {}
     LbPatchI* PatchAt(int32) const override { return nullptr; }
-    LbBankI* Bank() const override { return nullptr; }
-    void SetBank(LbBankI*) override {}
+    LbBankI* Bank() const override { return bank; }
+    void SetBank(LbBankI* b) override { bank = b; }
     LbDeviceSnapshotI* Snapshot() const override { return nullptr; }
     void SetSnapshot(LbDeviceSnapshotI*) override {}
     const std::vector<LbPatchI*>& Patches() const override { return mPatches; }
@@ -87,6 +88,7 @@ public:
 
     std::map<int32, Installed> installed;
     int32 count = 0;
+    LbBankI* bank = nullptr;
 
 private:
     std::vector<LbPatchI*> mPatches;

@@ -180,8 +180,11 @@ TEST_F(MorpheusFixtureTest, RealDumpsCarryValidChecksumsThatPreparingKeeps)
 TEST_F(MorpheusFixtureTest, SingleDumpsAreTakenByTheirBanks)
 {
     TestSnapshot snapshot;
-    Bytes preset = Unframe(ReadFile(MorpheusFixture("init-preset.syx")));
-    Bytes midimap = Unframe(ReadFile(MorpheusFixture("init-midimap.syx")));
+    std::string presetPath = MorpheusFixture("init-preset.syx");
+    std::string midimapPath = MorpheusFixture("init-midimap.syx");
+    if (presetPath.empty() || midimapPath.empty()) GTEST_SKIP() << "single dumps in morpheus/ are absent";
+    Bytes preset = Unframe(ReadFile(presetPath));
+    Bytes midimap = Unframe(ReadFile(midimapPath));
     ASSERT_EQ(preset.size(), 564u);
     ASSERT_EQ(midimap.size(), 728u);
     EXPECT_TRUE(presets->ReceiveData(preset.data(), uint32(preset.size()), &snapshot));

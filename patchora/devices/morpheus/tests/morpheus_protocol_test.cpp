@@ -9,13 +9,21 @@
 #include "devices/morpheus/LbFilterMap.h"
 #include "devices/morpheus/LbInstrumentMap.h"
 #include "devices/morpheus/LbMorpheusProtocol.h"
+#include "devices/morpheus/LbMorpheusRealtime.h"
+#include "params/LbIntCodecs.h"
 #include "librarian/LbStatus.h"
+#include "midi/MidiConsumer.h"
+#include "midi/MidiProducer.h"
+#include "storage/DataIO.h"
 #include "librarian/LbStatusWormholeI.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -161,19 +169,29 @@ TEST_F(MorpheusTest, ProtocolBuildersRejectWhatCannotGoOnTheWire)
 TEST_F(MorpheusTest, RealtimeEditOfAPresetParameter)
 {
     device->SetDeviceId(2);
+    LbMorpheusRealtime sender(8204);
+    Lb14BitIntCodec2 word;
+    EXPECT_EQ(sender.Send(device.get(), &word, nullptr, 0, -1), B_OK);
+    ASSERT_EQ(service->sent.size(), 1u);
+    EXPECT_EQ(service->sent[0], (Bytes{0xF0, 0x18, 0x0C, 0x02, 0x03, 0x0C, 0x40, 0x7F, 0x7F, 0xF7}));
+    EXPECT_FALSE(service->waited[0]);
+    EXPECT_EQ(sender.Send(device.get(), nullptr, nullptr, 0, 1), B_ERROR);
+    EXPECT_EQ(sender.Send(nullptr, &word, nullptr, 0, 1), B_ERROR);
+
+    // Through the preset's own parameter: the same number, the value in its range.
     LbEmuMorpheusPreset bank("Preset - RAM", device.get(), 0, 127);
     LbIntParam* lowKey = FindInt(bank, "Common/Common/Low key");
     ASSERT_NE(lowKey, nullptr);
     LbData block(PresetDump(0).data(), LB_PRESET_DUMP_LENGTH);
-    EXPECT_EQ(lowKey->SendRealtime(&block, 0, -1), B_OK);
-    ASSERT_EQ(service->sent.size(), 1u);
-    EXPECT_EQ(service->sent[0], (Bytes{0xF0, 0x18, 0x0C, 0x02, 0x03, 0x0C, 0x40, 0x7F, 0x7F, 0xF7}));
-    EXPECT_FALSE(service->waited[0]);
+    EXPECT_EQ(lowKey->SendRealtime(&block, 0, 127), B_OK);
+    ASSERT_EQ(service->sent.size(), 2u);
+    EXPECT_EQ(service->sent[1], (Bytes{0xF0, 0x18, 0x0C, 0x02, 0x03, 0x0C, 0x40, 0x7F, 0x00, 0xF7}));
+    EXPECT_EQ(lowKey->SendRealtime(&block, 0, -1), B_ERROR);   // outside 0..127
 
     // No service, or an id the instrument does not answer: nothing goes out.
     device->SetDeviceId(99);
     EXPECT_EQ(lowKey->SendRealtime(&block, 0, 1), B_ERROR);
-    EXPECT_EQ(service->sent.size(), 1u);
+    EXPECT_EQ(service->sent.size(), 2u);
 }
 
 TEST_F(MorpheusTest, ReceivingDumpsChecksLengthCommandAndIds)
@@ -265,6 +283,48 @@ TEST_F(MorpheusTest, BankCompatibilityAndReadOnly)
     EXPECT_EQ(hyper.ActiveBankValue(), 2);
 }
 
+// Records the control changes a local producer sends it.
+class ControlChanges : public BMidiLocalConsumer {
+public:
+    void ControlChange(uchar channel, uchar controller, uchar value, bigtime_t) override
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        received.push_back({uint8(0xB0 | channel), controller, value});
+        mChanged.notify_all();
+    }
+    bool WaitFor(size_t count)
+    {
+        std::unique_lock<std::mutex> lock(mLock);
+        return mChanged.wait_for(lock, std::chrono::seconds(10), [&] { return received.size() >= count; });
+    }
+    std::vector<Bytes> received;
+
+protected:
+    ~ControlChanges() override = default;
+
+private:
+    std::mutex mLock;
+    std::condition_variable mChanged;
+};
+
+TEST_F(MorpheusTest, MakeActiveSelectsTheBankWithController32)
+{
+    BMidiLocalProducer* output = new BMidiLocalProducer("test out");
+    ControlChanges* changes = new ControlChanges;
+    ASSERT_EQ(output->Connect(changes), B_OK);
+    service->output = output;
+    service->channel = 3;
+    device->CreateBanks();
+    for (LbBankI* bank : {device->Banks()[0], device->Banks()[3], device->Banks()[1], device->Banks()[2]})
+        bank->MakeActive(nullptr);
+    ASSERT_TRUE(changes->WaitFor(3));
+    EXPECT_EQ(changes->received, (std::vector<Bytes>{{0xB3, 32, 0}, {0xB3, 32, 1}, {0xB3, 32, 2}}));
+    service->output = nullptr;
+    output->Disconnect(changes);
+    output->Release();
+    changes->Release();
+}
+
 TEST_F(MorpheusTest, InitializeFetchesTheThreeListsThenMakesBanks)
 {
     device->SetDeviceId(4);
@@ -311,6 +371,50 @@ TEST_F(MorpheusTest, InitializeFetchesTheThreeListsThenMakesBanks)
     device->Uninitialize(nullptr);
     EXPECT_EQ(LbEmuMorpheus::InstrumentMap(), nullptr);
     EXPECT_EQ(device->InitCheck(), B_ERROR);
+}
+
+TEST_F(MorpheusTest, MapsSurviveInTheCacheFile)
+{
+    Bytes instruments = ListMessage(0x0F, 1, {0x01, 0x0E, 'O', 'r', 'g', 'a', 'n', 0, 0, 0, 0, 0, 0, 0});
+    Bytes filters = ListMessage(0x57, 1, {0x05, 0x00, 'B', 'a', 'n', 'd', 0, 0, 0, 0, 0, 0, 0, 0x01, 0x00, 0});
+    Bytes effects = {0x18, 0x0C, 0x00, 0x55, 0x00, 0x00, 0x00, 0x00};
+    device->SystemExclusive(instruments.data(), uint32(instruments.size()), 0);
+    device->SystemExclusive(filters.data(), uint32(filters.size()), 0);
+    device->SystemExclusive(effects.data(), uint32(effects.size()), 0);
+    ASSERT_EQ(device->InitCheck(), B_OK);
+
+    BMallocIO cache;
+    device->Uninitialize(&cache);
+    EXPECT_EQ(LbEmuMorpheus::InstrumentMap(), nullptr);
+    off_t size = 0;
+    cache.GetSize(&size);
+    EXPECT_GT(size, 0);
+
+    // Read back: no list is requested from the instrument.
+    cache.Seek(0, SEEK_SET);
+    device->Initialize(nullptr, &cache, false);
+    EXPECT_TRUE(service->sent.empty());
+    EXPECT_EQ(device->InitCheck(), B_OK);
+    EXPECT_TRUE(LbEmuMorpheus::InstrumentMap()->Message().Matches(instruments.data(), uint32(instruments.size())));
+    EXPECT_TRUE(LbEmuMorpheus::FilterMap()->Message().Matches(filters.data(), uint32(filters.size())));
+    EXPECT_TRUE(LbEmuMorpheus::EffectMap()->Message().Matches(effects.data(), uint32(effects.size())));
+    EXPECT_EQ(device->Banks().size(), 4u);
+
+    // Refreshing asks the instrument even with a cache file.
+    cache.Seek(0, SEEK_SET);
+    device->Initialize(nullptr, &cache, true);
+    EXPECT_EQ(service->sent.size(), 3u);
+
+    // A cache file without the effects: the lists come from the instrument.
+    LbEmuMorpheus::DeleteMaps();
+    device->SystemExclusive(instruments.data(), uint32(instruments.size()), 0);
+    BMallocIO partial;
+    device->Uninitialize(&partial);
+    partial.Seek(0, SEEK_SET);
+    service->sent.clear();
+    device->Initialize(nullptr, &partial, false);
+    EXPECT_EQ(service->sent.size(), 3u);
+    EXPECT_NE(LbEmuMorpheus::InstrumentMap(), nullptr);
 }
 
 TEST_F(MorpheusTest, NoListRepliesLeaveTheDeviceUninitializedAndTreesShort)
@@ -380,6 +484,26 @@ TEST_F(MorpheusTest, ChecksumIsRecomputedForOutgoingDumpsOnly)
     EXPECT_TRUE(block.Matches(before.data(), uint32(before.size())));
     uint8 checksum;
     EXPECT_FALSE(LbMorpheusDumpChecksum(dump.data(), 8, &checksum));
+}
+
+TEST_F(MorpheusTest, PatchesLeaveThroughTheLibrarianWithTheirChecksumRecomputed)
+{
+    LbEmuMorpheusPreset presets("Preset - RAM", device.get(), 0, 127);
+    TestSnapshot snapshot;
+    snapshot.SetBank(&presets);
+    Bytes dump = PresetDump(8);
+    LbData edited(dump.data(), uint32(dump.size()));
+    ASSERT_EQ(FindInt(presets, "Layers/Pitch/Fine")->WriteSysEx(&edited, 0, -64), B_OK);
+    LbBankPatch patch("Test Preset!", 8, &edited, &snapshot);
+    LbData outgoing;
+    LbOutgoingData(&patch, &outgoing);
+    EXPECT_TRUE(LbMorpheusChecksumMatches(outgoing.Bits(), outgoing.Length()));
+    EXPECT_FALSE(LbMorpheusChecksumMatches(patch.Data()->Bits(), patch.Data()->Length()));   // stored as edited
+
+    LbData untouched(dump.data(), uint32(dump.size()));
+    LbBankPatch same("Test Preset!", 8, &untouched, &snapshot);
+    LbOutgoingData(&same, &outgoing);
+    EXPECT_TRUE(outgoing.Matches(dump.data(), uint32(dump.size())));
 }
 
 } // namespace
