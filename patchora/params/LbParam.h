@@ -79,9 +79,13 @@ public:
     virtual QWidget* EditView() const { return nullptr; }
     virtual int32 OnState() const { return 1; }
     virtual int32 OffState() const { return 0; }
-    // The names of the values, where they have names: a new map the caller gives up with
+    // The names of the values, where they have names: a map the caller gives up with
     // LbIntToStringMapI::Release. Null for plain numbers.
-    virtual LbIntToStringMapI* NewValueMap() const { return nullptr; }
+    virtual LbIntToStringMapI* NewValueMap() const { return mValueMaps ? mValueMaps() : nullptr; }
+    // Where NewValueMap takes its map from (looked up at each call, since a device model
+    // may replace its tables while the parameter lives).
+    using ValueMapSource = LbIntToStringMapI* (*)();
+    void SetValueMapSource(ValueMapSource source) { mValueMaps = source; }
 
     // Takes ownership of the sender.
     void SetRealtime(LbRealtimeI* realtime);
@@ -104,6 +108,7 @@ protected:
     int32 mId;
     int32 mMin;
     int32 mMax;
+    ValueMapSource mValueMaps = nullptr;
 };
 
 class LbStringParam : public LbParam {

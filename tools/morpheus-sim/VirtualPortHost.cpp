@@ -102,7 +102,7 @@ public:
 			}
 		}
 		if (fApi == nullptr && (api.empty() || api == "jack")) {
-			fClock = midi_internal::JackCycleClock::Open(settings.clientName + " pacing");
+			fClock = midi_internal::JackCycleClock::Open(settings.clientName + " pacing", true);
 			if (fClock == nullptr) {
 				error = api.empty() ? "no MIDI system: neither the ALSA sequencer nor a "
 					"JACK server answers" : "no JACK server answers";

@@ -1,6 +1,7 @@
 #include "devices/morpheus/LbMorpheusPresetPages.h"
 
 #include "devices/morpheus/LbEmuMorpheusBank.h"
+#include "devices/morpheus/LbEmuMorpheus.h"
 #include "devices/morpheus/LbFilterMap.h"
 #include "devices/morpheus/LbInstrumentMap.h"
 #include "devices/morpheus/LbMorpheusFgGroup.h"
@@ -123,9 +124,14 @@ LbMorpheusInstrumentCollectionParam::LbMorpheusInstrumentCollectionParam(const c
 {
     // The word holds an instrument id (the "0 None" entry is 1792); unused layers of real
     // presets also hold 0.
-    if (instruments != nullptr)
-        AddParam(LbEmuMorpheusBank::NewInt("Instrument", kInstrumentIndex, 0, instruments->HighestId(),
-                                           kInstrumentNumber, offset));
+    if (instruments != nullptr) {
+        LbIntParam* instrument = LbEmuMorpheusBank::NewInt("Instrument", kInstrumentIndex, 0, instruments->HighestId(),
+                                                           kInstrumentNumber, offset);
+        if (instrument)
+            instrument->SetValueMapSource(
+                [] { return const_cast<LbIntToStringMapI*>(static_cast<const LbIntToStringMapI*>(LbEmuMorpheus::InstrumentMap())); });
+        AddParam(instrument);
+    }
     LbAddWordParams(this, kInstrumentRest, offset);
     for (const LoopSpec& loop : kLoops) AddParam(NewLoopParam(loop, offset));
 }
@@ -141,7 +147,11 @@ LbMorpheusFilterCollectionParam::LbMorpheusFilterCollectionParam(int32 offset, c
     if (filters != nullptr) {
         // The word holds a filter id; ids need not be dense.
         int32 highest = filters->HighestId() > filters->Size() ? filters->HighestId() : filters->Size();
-        AddParam(LbEmuMorpheusBank::NewInt("Type", kFilterTypeIndex, 0, highest, kFilterTypeNumber, offset));
+        LbIntParam* type = LbEmuMorpheusBank::NewInt("Type", kFilterTypeIndex, 0, highest, kFilterTypeNumber, offset);
+        if (type)
+            type->SetValueMapSource(
+                [] { return const_cast<LbIntToStringMapI*>(static_cast<const LbIntToStringMapI*>(LbEmuMorpheus::FilterMap())); });
+        AddParam(type);
     }
     LbAddWordParams(this, kFilterRest, offset);
 }

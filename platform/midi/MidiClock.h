@@ -1,0 +1,13 @@
+// The MIDI kit's clock: microseconds on the monotonic clock, as system_time().
+#ifndef MIDI_MIDICLOCK_H
+#define MIDI_MIDICLOCK_H
+
+#include "midi/MidiDefs.h"
+
+namespace midi_internal {
+
+bigtime_t MidiNow();
+
+}  // namespace midi_internal
+
+#endif
