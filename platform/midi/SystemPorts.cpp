@@ -391,7 +391,9 @@ void SystemPorts::Choose()
 	if (want == "none")
 		return;
 	// The ALSA sequencer is there from boot or not at all; a JACK server may start later.
-	if (want != "jack" && first) {
+	// Without its device file there is no point in asking (and libasound would complain
+	// on standard error).
+	if (want != "jack" && first && access("/dev/snd/seq", R_OK | W_OK) == 0) {
 		try {
 			auto in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, fClientName);
 			auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, fClientName);
