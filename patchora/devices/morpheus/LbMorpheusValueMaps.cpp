@@ -1,5 +1,7 @@
 #include "devices/morpheus/LbMorpheusValueMaps.h"
 
+#include "app/LbKeyName.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -116,23 +118,6 @@ const LbIdName kFgShape[] = {
     {55, "Random F"}, {56, "Random G"}, {57, "Random H"}, {58, "Random I"}, {59, "Random J"},
     {60, "Random K"}, {61, "Random L"}, {62, "Random Z"}};
 
-const char* const kNoteNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-
-// Built once; names are at most "C#-2" plus NUL.
-struct KeyNames {
-    char names[128][6];
-    KeyNames()
-    {
-        for (int k = 0; k < 128; k++) snprintf(names[k], sizeof names[k], "%s%d", kNoteNames[k % 12], k / 12 - 2);
-    }
-};
-
-const KeyNames& Keys()
-{
-    static const KeyNames keys;
-    return keys;
-}
-
 } // namespace
 
 #define LB_DEFINE_TABLE_MAP(Name, table) \
@@ -170,7 +155,7 @@ status_t LbKeyMap::IdForName(const char* name, int32* id) const
 {
     if (name == nullptr || id == nullptr) return B_ERROR;
     for (int32 k = 0; k < 128; k++) {
-        if (strcmp(Keys().names[k], name) == 0) {
+        if (strcmp(KeyName(k), name) == 0) {
             *id = k;
             return B_OK;
         }
@@ -181,7 +166,7 @@ status_t LbKeyMap::IdForName(const char* name, int32* id) const
 status_t LbKeyMap::NameForId(int32 id, const char** name) const
 {
     if (name == nullptr || id < 0 || id > 127) return B_ERROR;
-    *name = Keys().names[id];
+    *name = KeyName(id);
     return B_OK;
 }
 

@@ -134,6 +134,8 @@ TEST_F(LibrarianTest, PasteNearTheEndPlacesWhatFits)
 
 TEST_F(LibrarianTest, SavedDocumentsOpenIntoTheStudiosDeviceAndFailedSavesKeepTheOldFile)
 {
+    // Two instruments of the model: documents open into the first.
+    studio.AddDevice(new ToyDevice(&studioBench.addon), nullptr, nullptr);
     studio.AddDevice(new ToyDevice(&studioBench.addon), nullptr, nullptr);
     Fill("Toy Bank", {5});
     std::string first = dir + "/first.lib", second = dir + "/second.lib";
