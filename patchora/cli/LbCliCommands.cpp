@@ -105,6 +105,20 @@ bool ReadyDevice(LbDeviceI* device, std::string* error)
     return false;
 }
 
+template <typename Endpoint>
+void ListPorts(const char* title, int32 (*count)(), Endpoint* (*at)(int32))
+{
+    printf("%s:\n", title);
+    int32 n = count();
+    for (int32 i = 0; i < n; i++) {
+        if (Endpoint* endpoint = at(i)) {
+            printf("  %s\n", endpoint->Name());
+            endpoint->Release();
+        }
+    }
+    if (n == 0) printf("  (none)\n");
+}
+
 int Ports(const std::vector<std::string>& argv)
 {
     LbCliArgs args(argv, {}, {"--help"});
@@ -113,24 +127,8 @@ int Ports(const std::vector<std::string>& argv)
                      "receive from (give one to --in) and the outputs it can send to (--out).\n");
     if (!args.Ok() || !args.Words().empty()) return Fail(args.Ok() ? "ports takes no arguments" : args.Error(), 2);
     printf("MIDI system: %s\n", BMidiRoster::SystemApiName());
-    int32 producers = BMidiRoster::CountProducers();
-    printf("Inputs (--in):\n");
-    for (int32 i = 0; i < producers; i++) {
-        if (BMidiProducer* p = BMidiRoster::ProducerAt(i)) {
-            printf("  %s\n", p->Name());
-            p->Release();
-        }
-    }
-    if (producers == 0) printf("  (none)\n");
-    int32 consumers = BMidiRoster::CountConsumers();
-    printf("Outputs (--out):\n");
-    for (int32 i = 0; i < consumers; i++) {
-        if (BMidiConsumer* c = BMidiRoster::ConsumerAt(i)) {
-            printf("  %s\n", c->Name());
-            c->Release();
-        }
-    }
-    if (consumers == 0) printf("  (none)\n");
+    ListPorts("Inputs (--in)", BMidiRoster::CountProducers, BMidiRoster::ProducerAt);
+    ListPorts("Outputs (--out)", BMidiRoster::CountConsumers, BMidiRoster::ConsumerAt);
     return 0;
 }
 
