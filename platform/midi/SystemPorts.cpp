@@ -243,6 +243,25 @@ void SystemConsumer::CloseInput()
 	}
 }
 
+// One message out through RtMidi, paced by the JACK clock when there is one.
+static status_t PacedSend(RtMidiOut* out, JackCycleClock* clock, RtErrorSink* errors, const uint8_t* bytes, size_t length)
+{
+	if (clock != nullptr) {
+		if (length > JackCycleClock::kMaxMessage)
+			return B_BAD_VALUE;
+		status_t status = clock->Reserve(length);
+		if (status != B_OK)
+			return status;
+	}
+	errors->Clear();
+	try {
+		out->sendMessage(bytes, length);
+	} catch (const std::exception&) {
+		return B_ERROR;
+	}
+	return errors->failed.load() ? B_ERROR : B_OK;
+}
+
 status_t SystemConsumer::DeliverMessage(const uint8* bytes, size_t length, bigtime_t time)
 {
 	{
@@ -253,20 +272,7 @@ status_t SystemConsumer::DeliverMessage(const uint8* bytes, size_t length, bigti
 	std::lock_guard lock(fPortLock);
 	if (fOut == nullptr || !IsValid())
 		return B_ERROR;
-	if (fClock != nullptr) {
-		if (length > JackCycleClock::kMaxMessage)
-			return B_BAD_VALUE;
-		status_t status = fClock->Reserve(length);
-		if (status != B_OK)
-			return status;
-	}
-	fErrors->Clear();
-	try {
-		fOut->sendMessage(bytes, length);
-	} catch (const std::exception&) {
-		return B_ERROR;
-	}
-	return fErrors->failed.load() ? B_ERROR : B_OK;
+	return PacedSend(fOut.get(), fClock.get(), fErrors.get(), bytes, length);
 }
 
 // #pragma mark - PublishedPort
@@ -349,20 +355,7 @@ status_t PublishedPort::Send(const uint8_t* bytes, size_t length)
 	std::lock_guard lock(fLock);
 	if (fOut == nullptr)
 		return B_ERROR;
-	if (fClock != nullptr) {
-		if (length > JackCycleClock::kMaxMessage)
-			return B_BAD_VALUE;
-		status_t status = fClock->Reserve(length);
-		if (status != B_OK)
-			return status;
-	}
-	fErrors->Clear();
-	try {
-		fOut->sendMessage(bytes, length);
-	} catch (const std::exception&) {
-		return B_ERROR;
-	}
-	return fErrors->failed.load() ? B_ERROR : B_OK;
+	return PacedSend(fOut.get(), fClock.get(), fErrors.get(), bytes, length);
 }
 
 // #pragma mark - SystemPorts

@@ -54,23 +54,38 @@ bool BFile::IsWritable() const
     return fFd >= 0 && (fOpenMode & O_ACCMODE) != O_RDONLY;
 }
 
+namespace {
+
+// Repeats a read or write until `size` bytes have moved, retrying interrupted calls. The
+// end of the file stops a read early; a write that moves nothing is an error.
+template <typename Step>
+ssize_t TransferAll(size_t size, bool endIsError, Step step)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t result = step(done);
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result < 0)
+            return status_from_errno(errno);
+        if (result == 0) {
+            if (endIsError)
+                return B_IO_ERROR;
+            break;
+        }
+        done += static_cast<size_t>(result);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+} // namespace
+
 ssize_t BFile::Read(void* buffer, size_t size)
 {
     if (fFd < 0)
         return B_NO_INIT;
     char* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t result = ::read(fFd, out + done, size - done);
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result < 0)
-            return status_from_errno(errno);
-        if (result == 0)
-            break;
-        done += static_cast<size_t>(result);
-    }
-    return static_cast<ssize_t>(done);
+    return TransferAll(size, false, [&](size_t done) { return ::read(fFd, out + done, size - done); });
 }
 
 ssize_t BFile::Write(const void* buffer, size_t size)
@@ -78,18 +93,7 @@ ssize_t BFile::Write(const void* buffer, size_t size)
     if (fFd < 0)
         return B_NO_INIT;
     const char* in = static_cast<const char*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t result = ::write(fFd, in + done, size - done);
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result < 0)
-            return status_from_errno(errno);
-        if (result == 0)
-            return B_IO_ERROR;
-        done += static_cast<size_t>(result);
-    }
-    return static_cast<ssize_t>(done);
+    return TransferAll(size, true, [&](size_t done) { return ::write(fFd, in + done, size - done); });
 }
 
 ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size)
@@ -99,18 +103,7 @@ ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size)
     if (position < 0)
         return B_BAD_VALUE;
     char* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t result = ::pread(fFd, out + done, size - done, position + static_cast<off_t>(done));
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result < 0)
-            return status_from_errno(errno);
-        if (result == 0)
-            break;
-        done += static_cast<size_t>(result);
-    }
-    return static_cast<ssize_t>(done);
+    return TransferAll(size, false, [&](size_t done) { return ::pread(fFd, out + done, size - done, position + static_cast<off_t>(done)); });
 }
 
 ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size)
@@ -120,18 +113,7 @@ ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size)
     if (position < 0)
         return B_BAD_VALUE;
     const char* in = static_cast<const char*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t result = ::pwrite(fFd, in + done, size - done, position + static_cast<off_t>(done));
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result < 0)
-            return status_from_errno(errno);
-        if (result == 0)
-            return B_IO_ERROR;
-        done += static_cast<size_t>(result);
-    }
-    return static_cast<ssize_t>(done);
+    return TransferAll(size, true, [&](size_t done) { return ::pwrite(fFd, in + done, size - done, position + static_cast<off_t>(done)); });
 }
 
 off_t BFile::Seek(off_t position, uint32 seekMode)
