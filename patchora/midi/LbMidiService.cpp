@@ -190,7 +190,6 @@ status_t LbMidiService::StartSequence(int32 flags)
 void LbMidiService::PlayLoop()
 {
     pthread_setname_np(pthread_self(), "ORB\u2122 Play Loop");
-    mLoopCleanedUp = false;
     while (mPlaying.load()) {
         mRules->Init();
         if (!mPlaying.load()) break;
@@ -215,7 +214,6 @@ status_t LbMidiService::StopSequence(int32 flags)
     while (mLoopRunning) {
         lock.unlock();
         mRules->Stop(mOutput);
-        mLoopCleanedUp = true;
         lock.lock();
         mLoopEnded.wait_for(lock, std::chrono::milliseconds(50), [this] { return !mLoopRunning; });
     }

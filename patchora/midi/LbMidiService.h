@@ -75,5 +75,4 @@ private:
     bool mLoopRunning = false;   // guarded by mLoopEndLock
     std::atomic<bool> mPlaying{false};
     std::atomic<int32> mSequenceFlags{0};
-    bool mLoopCleanedUp = false;
 };

@@ -401,7 +401,8 @@ void SystemPorts::Choose()
 		}
 	}
 	if (want != "alsa") {
-		std::shared_ptr<JackCycleClock> clock = JackCycleClock::Open(fClientName, !first);
+		// libjack would explain on standard error why it cannot connect; our one line says it.
+		std::shared_ptr<JackCycleClock> clock = JackCycleClock::Open(fClientName, true);
 		if (clock == nullptr) {
 			if (first)
 				std::fprintf(stderr, "MIDI: %s; there are no system MIDI ports\n",
