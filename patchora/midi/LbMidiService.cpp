@@ -148,11 +148,11 @@ void LbMidiService::SystemExclusive(const uint8* data, uint32 length, uint32 tim
         // A receiver handing a message it does not want back to us: it is nobody's.
         if (mDelivering && mDeliveryThread == std::this_thread::get_id()) return;
         receiver = mReceiver;
-        if (receiver == nullptr) return;   // nothing awaited: the message goes to no one
+        if (receiver == nullptr && !mWaiting) return;   // nothing awaited: the message goes to no one
         mDelivering = true;
         mDeliveryThread = std::this_thread::get_id();
     }
-    receiver->SystemExclusive(data, length, time);
+    if (receiver) receiver->SystemExclusive(data, length, time);
     std::lock_guard<std::mutex> lock(mReplyLock);
     mReceiver = nullptr;
     mWaiting = false;

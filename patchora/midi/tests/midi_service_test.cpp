@@ -128,6 +128,16 @@ TEST(MidiService, LateReplyAfterTheTimeOutGoesToNoOne)
     EXPECT_EQ(B_OK, service.SendSystemExclusive(&request, false, nullptr));
 }
 
+TEST(MidiService, AwaitedReplyWithoutReceiverStillEndsTheWait)
+{
+    FakeInstrument instrument(Echo);
+    QuickService service;
+    Connect(service, instrument);
+    LbData request = Request({0xF0, 0x05, 0xF7});
+    EXPECT_EQ(B_OK, service.SendSystemExclusive(&request, true, nullptr));
+    EXPECT_FALSE(service.IsWaiting());
+}
+
 TEST(MidiService, ReceiverWithoutAwaitGetsTheNextMessage)
 {
     FakeInstrument instrument([](const std::vector<uint8>&) { return std::vector<uint8>(); });
