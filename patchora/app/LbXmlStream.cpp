@@ -33,6 +33,15 @@ char* CopyText(const char* text, size_t length)
 
 }  // namespace
 
+const char* LbAttribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values,
+                        const char* key)
+{
+    for (size_t i = 0; i < keys.size() && i < values.size(); i++)
+        if (strcmp(keys[i], key) == 0)
+            return values[i];
+    return nullptr;
+}
+
 void LbFreeStrings(LbXmlStreamI::StringList& list)
 {
     for (char* s : list)

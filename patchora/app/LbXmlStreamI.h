@@ -36,3 +36,6 @@ public:
 
 // Frees every string of a list filled by ReadNextTag and empties it.
 void LbFreeStrings(LbXmlStreamI::StringList& list);
+// The value of attribute `key` among lists filled by ReadNextTag, or null.
+const char* LbAttribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values,
+                        const char* key);

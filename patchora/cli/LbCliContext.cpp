@@ -6,6 +6,7 @@
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
 #include "librarian/LbData.h"
 #include "librarian/LbDeviceSnapshot.h"
+#include "librarian/LbDeviceTag.h"
 #include "midi/LbDeviceAddonI.h"
 #include "midi/LbDeviceAddons.h"
 #include "midi/LbDeviceI.h"
@@ -148,23 +149,12 @@ LbDeviceSnapshotI* LbCliContext::ReadDocument(const std::string& path, LbDeviceI
     }
     BBufferIO buffered(&file, 65536, false);
     LbXmlStream stream(&buffered);
-    LbXmlStreamI::StringList keys, values;
-    char* tag = stream.ReadNextTag(&keys, &values);
     LbData maker, model;
-    for (size_t i = 0; i < keys.size() && i < values.size(); i++) {
-        if (strcmp(keys[i], "mfg_id") == 0) maker.FromString(values[i]);
-        if (strcmp(keys[i], "mod_id") == 0) model.FromString(values[i]);
-    }
-    bool isLibrary = tag && strcmp(tag, "LbDevice") == 0;
-    free(tag);
-    LbFreeStrings(keys);
-    LbFreeStrings(values);
-    LbDeviceAddonI* addon = device->Addon();
-    if (!isLibrary) {
+    if (LbReadDeviceTag(&stream, &maker, &model) != LB_DEVICE_TAG) {
         *error = path + " is not a patch library";
         return nullptr;
     }
-    if (!maker.Matches(addon->ManufacturerId()) || !model.Matches(addon->ModelId())) {
+    if (!LbIsAddonsModel(device->Addon(), maker, model)) {
         *error = path + " holds patches of another instrument model";
         return nullptr;
     }

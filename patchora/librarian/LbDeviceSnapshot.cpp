@@ -4,6 +4,7 @@
 #include "librarian/LbBankI.h"
 #include "librarian/LbBankSnapshot.h"
 #include "librarian/LbData.h"
+#include "librarian/LbDeviceTag.h"
 #include "librarian/LbIteratorsI.h"
 #include "librarian/LbPatchI.h"
 #include "midi/LbDeviceAddonI.h"
@@ -15,17 +16,7 @@
 #include <string>
 
 namespace {
-constexpr char kDeviceTag[] = "LbDevice";
 constexpr char kBankTag[] = "LbBank";
-
-// The value of attribute `key`, or null.
-const char* Attribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values,
-                      const char* key)
-{
-    for (size_t i = 0; i < keys.size() && i < values.size(); i++)
-        if (strcmp(keys[i], key) == 0) return values[i];
-    return nullptr;
-}
 
 // Reads the next tag; true when it is a bank, with its name (may be empty) in `name`.
 bool NextBank(LbXmlStreamI* stream, std::string* name)
@@ -33,7 +24,7 @@ bool NextBank(LbXmlStreamI* stream, std::string* name)
     LbXmlStreamI::StringList keys, values;
     char* tag = stream->ReadNextTag(&keys, &values);
     bool isBank = tag != nullptr && strcmp(tag, kBankTag) == 0;
-    const char* value = Attribute(keys, values, "name");
+    const char* value = LbAttribute(keys, values, "name");
     *name = value ? value : "";
     free(tag);
     LbFreeStrings(keys);
@@ -95,17 +86,7 @@ ssize_t LbDeviceSnapshot::WriteTo(LbXmlStreamI* stream, LbPatchIteratorI* patche
     if (mDevice == nullptr) return B_ERROR;
     LbDeviceAddonI* addon = mDevice->Addon();
     assert(addon != nullptr && "mDevice->Addon() != 0");
-    const LbDataI* maker = addon->ManufacturerId();
-    const LbDataI* model = addon->ModelId();
-    char* makerHex = maker ? maker->AsString() : nullptr;
-    char* modelHex = model ? model->AsString() : nullptr;
-    ssize_t total = B_ERROR;
-    if (makerHex && modelHex) {
-        LbXmlStreamI::ConstStringList keys{"mfg_id", "mod_id"}, values{makerHex, modelHex};
-        total = stream->WriteStartTag(kDeviceTag, &keys, &values);
-    }
-    free(makerHex);
-    free(modelHex);
+    ssize_t total = LbWriteDeviceTag(stream, addon);
     if (total < 1) return total;
 
     ssize_t written = stream->WriteCR();
@@ -118,7 +99,7 @@ ssize_t LbDeviceSnapshot::WriteTo(LbXmlStreamI* stream, LbPatchIteratorI* patche
     total += written;
     if ((written = stream->WriteTabs()) < 0) return written;
     total += written;
-    if ((written = stream->WriteEndTag(kDeviceTag)) < 1) return written;
+    if ((written = stream->WriteEndTag("LbDevice")) < 1) return written;
     return total + written;
 }
 

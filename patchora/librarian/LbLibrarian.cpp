@@ -5,6 +5,7 @@
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbData.h"
 #include "librarian/LbDeviceSnapshot.h"
+#include "librarian/LbDeviceTag.h"
 #include "librarian/LbIterators.h"
 #include "librarian/LbPatchI.h"
 #include "librarian/LbStatusWormholeI.h"
@@ -208,21 +209,11 @@ status_t LbLibrarian::Paste(const std::string& text, LbBankSnapshotI* bank, int3
     LbXmlStream stream(&io);
     stream.SetStatusWormhole(mStatus);
     status_t result = B_OK;
+    LbData maker, model;
     for (;;) {
-        LbXmlStreamI::StringList keys, values;
-        char* tag = stream.ReadNextTag(&keys, &values);
-        if (tag == nullptr) break;
-        LbData maker, model;
-        for (size_t i = 0; i < keys.size() && i < values.size(); i++) {
-            if (strcmp(keys[i], "mfg_id") == 0) maker.FromString(values[i]);
-            if (strcmp(keys[i], "mod_id") == 0) model.FromString(values[i]);
-        }
-        bool mine = strcmp(tag, "LbDevice") == 0 && addon->ManufacturerId() && addon->ModelId() &&
-                    maker.Length() > 0 && maker.Matches(addon->ManufacturerId()) && model.Matches(addon->ModelId());
-        free(tag);
-        LbFreeStrings(keys);
-        LbFreeStrings(values);
-        if (!mine) continue;
+        LbDeviceTagResult tag = LbReadDeviceTag(&stream, &maker, &model);
+        if (tag == LB_NO_TAG) break;
+        if (tag != LB_DEVICE_TAG || !LbIsAddonsModel(addon, maker, model)) continue;
         LbInt32It numbers(first);
         status_t status = mSnapshot->ReadFrom(&stream, bank->Bank()->Name(), &numbers);
         if (result == B_OK) result = status;

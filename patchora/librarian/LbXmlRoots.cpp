@@ -1,13 +1,11 @@
 #include "librarian/LbXmlRoots.h"
 
-#include "app/LbXmlStreamI.h"
 #include "librarian/LbData.h"
 #include "librarian/LbDeviceSnapshot.h"
+#include "librarian/LbDeviceTag.h"
 #include "midi/LbMidiStudio.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 LbXmlRoots::~LbXmlRoots()
 {
@@ -23,18 +21,8 @@ std::vector<LbDeviceSnapshotI*> LbXmlRoots::TakeSnapshots()
 
 status_t LbXmlRoots::ReadFrom(LbXmlStreamI* stream)
 {
-    LbXmlStreamI::StringList keys, values;
-    char* tag = stream->ReadNextTag(&keys, &values);
     LbData maker, model;
-    bool isDevice = tag && strcmp(tag, "LbDevice") == 0;
-    for (size_t i = 0; isDevice && i < keys.size() && i < values.size(); i++) {
-        if (strcmp(keys[i], "mfg_id") == 0) maker.FromString(values[i]);
-        if (strcmp(keys[i], "mod_id") == 0) model.FromString(values[i]);
-    }
-    free(tag);
-    LbFreeStrings(keys);
-    LbFreeStrings(values);
-    if (!isDevice || maker.Length() == 0 || model.Length() == 0) return B_BAD_DATA;
+    if (LbReadDeviceTag(stream, &maker, &model) != LB_DEVICE_TAG) return B_BAD_DATA;
 
     LbDeviceI* device = mStudio ? mStudio->DeviceAt(&maker, &model) : nullptr;
     if (device == nullptr) {

@@ -3,6 +3,7 @@
 #include "app/LbXmlStream.h"
 #include "app/Message.h"
 #include "librarian/LbData.h"
+#include "librarian/LbDeviceTag.h"
 #include "midi/LbDeviceAddonI.h"
 #include "midi/LbDeviceAddons.h"
 #include "midi/LbDeviceI.h"
@@ -24,18 +25,10 @@
 
 namespace {
 constexpr char kStudioTag[] = "Studio";
-constexpr char kDeviceTag[] = "LbDevice";
 constexpr char kDeviceEndTag[] = "/LbDevice";
 constexpr char kMidiOutTag[] = "midi_out";
 constexpr char kMidiInTag[] = "midi_in";
 constexpr char kDeviceIdTag[] = "device_id";
-
-const char* Attribute(const LbXmlStreamI::StringList& keys, const LbXmlStreamI::StringList& values, const char* key)
-{
-    for (size_t i = 0; i < keys.size() && i < values.size(); i++)
-        if (strcmp(keys[i], key) == 0) return values[i];
-    return nullptr;
-}
 
 // Writes a one-line element; the text is content, written as it stands.
 ssize_t WriteLeaf(LbXmlStreamI* stream, const char* tag, const char* text)
@@ -193,20 +186,10 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         if (addon == nullptr || service == nullptr || !addon->ManufacturerName() || !addon->ModelName() ||
             !addon->ManufacturerId() || !addon->ModelId())
             continue;
-        char* maker = addon->ManufacturerId()->AsString();
-        char* model = addon->ModelId()->AsString();
-        if (maker == nullptr || model == nullptr) {
-            free(maker);
-            free(model);
-            continue;
-        }
-        LbXmlStreamI::ConstStringList idKeys{"mfg_id", "mod_id"}, idValues{maker, model};
         char id[16];
         snprintf(id, sizeof id, "%d", int(device->DeviceId()));
         std::string consumer = ConsumerName(device), producer = ProducerName(device);
-        written = stream->WriteStartTag(kDeviceTag, &idKeys, &idValues);
-        free(maker);
-        free(model);
+        written = LbWriteDeviceTag(stream, addon);
         if (written < 1) return written;
         total += written;
         if ((written = stream->WriteCR()) < 1) return written;
@@ -221,7 +204,7 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         stream->PopTab();
         if ((written = stream->WriteTabs()) < 0) return written;
         total += written;
-        if ((written = stream->WriteEndTag(kDeviceTag)) < 1) return written;
+        if ((written = stream->WriteEndTag("LbDevice")) < 1) return written;
         total += written;
     }
     stream->PopTab();
@@ -238,21 +221,9 @@ status_t LbMidiStudio::ReadFrom(LbXmlStreamI* stream)
     if (!isStudio) return B_ERROR;
 
     for (;;) {
-        LbXmlStreamI::StringList keys, values;
-        char* tag = stream->ReadNextTag(&keys, &values);
-        bool isDevice = tag && strcmp(tag, kDeviceTag) == 0;
+        LbData makerId, modelId;
         LbDeviceAddonI* addon = nullptr;
-        if (isDevice) {
-            const char* maker = Attribute(keys, values, "mfg_id");
-            const char* model = Attribute(keys, values, "mod_id");
-            LbData makerId, modelId;
-            if (maker && model && makerId.FromString(maker) == B_OK && modelId.FromString(model) == B_OK &&
-                makerId.Length() > 0 && modelId.Length() > 0)
-                addon = mAddons->AddonAt(&makerId, &modelId);
-        }
-        free(tag);
-        LbFreeStrings(keys);
-        LbFreeStrings(values);
+        if (LbReadDeviceTag(stream, &makerId, &modelId) == LB_DEVICE_TAG) addon = mAddons->AddonAt(&makerId, &modelId);
         // A model this program does not know: its content is not read, and the next tag
         // (its first child) ends the reading.
         if (addon == nullptr) break;
