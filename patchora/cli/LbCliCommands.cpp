@@ -2,6 +2,7 @@
 
 #include "cli/LbCliArgs.h"
 #include "cli/LbCliContext.h"
+#include "cli/LbCliRequest.h"
 #include "cli/LbCliShow.h"
 #include "cli/LbProgressBar.h"
 #include "librarian/LbBankI.h"
@@ -134,18 +135,22 @@ int Ports(const std::vector<std::string>& argv)
 
 int Receive(const std::vector<std::string>& argv)
 {
-    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "-o", "--output"}), {"--help", "--simulate"});
+    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "--retries", "-o", "--output"}), {"--help", "--simulate"});
     if (args.Has("--help"))
         return Usage((std::string("usage: patchora receive (--in PORT --out PORT | --studio N | --simulate)\n"
-                                  "                        [--device-id N] [--bank NAME]... -o FILE\n\n"
+                                  "                        [--device-id N] [--bank NAME]... [--retries N] -o FILE\n\n"
                                   "Requests every patch of every bank (or of the banks named) and saves them\n"
-                                  "as a patch library. What came is saved even when the instrument stops\n"
-                                  "answering; the command then fails.\n\n") +
+                                  "as a patch library. A patch that does not come is asked for again, up to\n"
+                                  "--retries times (default 2). What came is saved even when the instrument\n"
+                                  "stops answering; the command then fails.\n\n") +
                       kConnectionHelp)
                          .c_str());
     if (!args.Ok()) return Fail(args.Error(), 2);
     std::string output = args.Value("-o", args.Value("--output"));
     if (output.empty() || !args.Words().empty()) return Fail("name the library to write with -o FILE", 2);
+    long retries = 2;
+    if (args.Has("--retries") && !LbParseInt(args.Value("--retries"), 0, 10, &retries))
+        return Fail("--retries takes a number from 0 to 10", 2);
 
     LbCliContext context;
     std::string error;
@@ -157,10 +162,7 @@ int Receive(const std::vector<std::string>& argv)
     librarian.SetDeviceSnapshot(new LbDeviceSnapshot(device));
     std::vector<LbBankSnapshotI*> banks;
     if (!SelectBanks(librarian.DeviceSnapshot(), args, &banks, &error)) return Fail(error, 2);
-    std::vector<LbPatchWork> work;
-    for (LbBankSnapshotI* bank : banks) librarian.WorkForSelection(LB_PATCH_REQUEST, bank, {}, &work);
-    status_t status = librarian.RunPatchWork(LB_PATCH_REQUEST, work);
-    progress.EndProgress();
+    status_t status = LbRequestBanks(banks, retries, &progress);
 
     int32 received = 0;
     for (LbBankSnapshotI* bank : librarian.DeviceSnapshot()->Snapshots())

@@ -1,0 +1,14 @@
+#pragma once
+// Requesting whole banks for the command line.
+#include "kernel/SupportDefs.h"
+
+#include <vector>
+
+class LbBankSnapshotI;
+class LbStatusWormholeI;
+
+// Requests every patch of the banks, with status and progress. MIDI loses a message now
+// and then (a busy instrument, a cheap interface), so patches that did not come are asked
+// for again, up to `retries` times, before the instrument counts as silent; only then is
+// the user told (the alert of the last failure). Returns B_OK or the first failure.
+status_t LbRequestBanks(const std::vector<LbBankSnapshotI*>& banks, long retries, LbStatusWormholeI* progress);
