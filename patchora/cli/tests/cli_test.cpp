@@ -80,9 +80,15 @@ TEST_F(Cli, ReceiveFromTheSimulatorAndSendBack)
 
     // The device model's tables were kept: parameters show their values offline too.
     EXPECT_TRUE(fs::exists(home + "/OrbWorks/MidiDevices/E-mu Morpheus.data"));
-    ProgramResult params = Run({"show", library, "--bank", "Midimap - RAM", "--params"});
+    ProgramResult params = Run({"show", library, "--bank", "Preset - RAM", "--params"});
     ASSERT_EQ(0, params.status) << params.err;
-    EXPECT_NE(std::string::npos, params.out.find(" = "));
+    // Values with names show them: keys, and instruments from the instrument's own list.
+    size_t key = params.out.find("Low key = ");
+    ASSERT_NE(std::string::npos, key);
+    EXPECT_EQ(" (C-2)", params.out.substr(params.out.find(" (", key), 6));
+    size_t instrument = params.out.find("Instrument = ");
+    ASSERT_NE(std::string::npos, instrument);
+    EXPECT_LT(params.out.find(" (", instrument), params.out.find('\n', instrument));
 
     ProgramResult sent = Run({"send", "--simulate", "--bank", "Preset - RAM", "--numbers", "0-3,7", "--gap", "0", library});
     ASSERT_EQ(0, sent.status) << sent.err;

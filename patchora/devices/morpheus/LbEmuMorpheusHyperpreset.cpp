@@ -2,6 +2,7 @@
 
 #include "devices/morpheus/LbMorpheusFgGroup.h"
 #include "devices/morpheus/LbMorpheusLayout.h"
+#include "devices/morpheus/LbMorpheusValueMaps.h"
 #include "devices/morpheus/LbMorpheusProgramParam.h"
 #include "devices/morpheus/LbMorpheusProtocol.h"
 #include "librarian/LbDataI.h"
@@ -17,8 +18,8 @@ constexpr int32 kProgramIndex = 129;
 constexpr int32 kBankIndex = 130;
 constexpr int32 kProgramNumber = 8765;
 const LbMorpheusWordSpec kZone[] = {
-    {"Volume", 131, 0, 127, 8766},     {"Pan", 133, -14, 14, 8767},       {"Low key", 135, 0, 127, 8768},
-    {"High key", 137, 0, 127, 8769},   {"Low vel", 139, 0, 127, 8770},    {"High vel", 141, 0, 127, 8771},
+    {"Volume", 131, 0, 127, 8766},     {"Pan", 133, -14, 14, 8767},       {"Low key", 135, 0, 127, 8768, LbNewValueMap<LbKeyMap>},
+    {"High key", 137, 0, 127, 8769, LbNewValueMap<LbKeyMap>},   {"Low vel", 139, 0, 127, 8770},    {"High vel", 141, 0, 127, 8771},
     {"Vel offset", 143, -126, 126, 8772}, {"Xpose", 145, -36, 36, 8773}, {"Coarse", 147, -36, 36, 8774},
     {"Fine", 149, -64, 64, 8775},
 };

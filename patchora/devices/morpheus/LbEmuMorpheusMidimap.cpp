@@ -3,6 +3,7 @@
 #include "devices/morpheus/LbEffectMap.h"
 #include "devices/morpheus/LbEmuMorpheus.h"
 #include "devices/morpheus/LbMorpheusLayout.h"
+#include "devices/morpheus/LbMorpheusValueMaps.h"
 #include "devices/morpheus/LbMorpheusProgramParam.h"
 #include "devices/morpheus/LbMorpheusProtocol.h"
 #include "librarian/LbDataI.h"
@@ -18,7 +19,7 @@ constexpr int32 kProgramIndex = 31;
 constexpr int32 kBankIndex = 32;
 constexpr int32 kProgramNumber = 2060;
 const LbMorpheusWordSpec kChannel[] = {
-    {"Volume", 35, 0, 127, 2062},       {"Pan", 37, -8, 7, 2063},         {"Mix bus", 39, -1, 3, 2064},
+    {"Volume", 35, 0, 127, 2062},       {"Pan", 37, -8, 7, 2063},         {"Mix bus", 39, -1, 3, 2064, LbNewValueMap<LbMixBusMap>},
     {"Enable", 41, 0, 1, 2065},         {"Prog change", 43, 0, 1, 2066},  {"Bank change", 45, 0, 1, 2067},
     {"Volume", 47, 0, 1, 2068},         {"Pan", 49, 0, 1, 2069},          {"Pitch", 51, 0, 1, 2070},
     {"Mono pressure", 53, 0, 1, 2071},  {"Key pressure", 55, 0, 1, 2072}, {"Ctrl A", 57, 0, 1, 2073},

@@ -7,6 +7,8 @@ void LbAddWordParams(LbCollectionParam* group, const LbMorpheusWordSpec* rows, i
 {
     for (int32 i = 0; i < count; i++) {
         const LbMorpheusWordSpec& row = rows[i];
-        group->AddParam(LbEmuMorpheusBank::NewInt(row.name, row.index, row.min, row.max, row.number, offset));
+        LbIntParam* param = LbEmuMorpheusBank::NewInt(row.name, row.index, row.min, row.max, row.number, offset);
+        if (param && row.valueMap) param->SetValueMapSource(row.valueMap);
+        group->AddParam(param);
     }
 }

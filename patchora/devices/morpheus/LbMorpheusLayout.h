@@ -3,9 +3,18 @@
 // model's pages list them. `index` is the base byte index (the parameter's id) and `number`
 // the base real-time parameter number; a group adds its offset to the index and half of
 // it to the number.
-#include "kernel/SupportDefs.h"
+#include "params/LbParam.h"
 
-class LbCollectionParam;
+#include <new>
+
+class LbIntToStringMapI;
+
+// A new fixed value map of type M, for a parameter's value names (released by its user).
+template <class M>
+LbIntToStringMapI* LbNewValueMap()
+{
+    return new (std::nothrow) M;
+}
 
 struct LbMorpheusWordSpec {
     const char* name;
@@ -13,6 +22,7 @@ struct LbMorpheusWordSpec {
     int32 min;
     int32 max;
     int32 number;
+    LbIntParam::ValueMapSource valueMap = nullptr;   // the names of the values, if any
 };
 
 // Adds one NewInt parameter per row to `group`, at `offset`.

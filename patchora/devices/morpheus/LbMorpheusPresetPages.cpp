@@ -15,25 +15,25 @@
 namespace {
 
 const LbMorpheusWordSpec kCommon[] = {
-    {"Low key", 31, 0, 127, 8204},    {"High key", 33, 0, 127, 8205}, {"Key center", 39, 0, 127, 8208},
-    {"Tuning", 41, 0, 5, 8209},       {"Bend range", 35, 0, 13, 8206},    {"Vel. curve", 37, 0, 5, 8207},
-    {"Mix bus", 43, 0, 3, 8210},      {"Port mode", 45, 0, 5, 8211},      {"Ctrl A", 183, -128, 127, 8280},
+    {"Low key", 31, 0, 127, 8204, LbNewValueMap<LbKeyMap>},    {"High key", 33, 0, 127, 8205, LbNewValueMap<LbKeyMap>}, {"Key center", 39, 0, 127, 8208, LbNewValueMap<LbKeyMap>},
+    {"Tuning", 41, 0, 5, 8209, LbNewValueMap<LbTuningMap>},       {"Bend range", 35, 0, 13, 8206, LbNewValueMap<LbBendRangeMap>},    {"Vel. curve", 37, 0, 5, 8207, LbNewValueMap<LbVelCurveMap>},
+    {"Mix bus", 43, 0, 3, 8210, LbNewValueMap<LbMixBusMap>},      {"Port mode", 45, 0, 5, 8211, LbNewValueMap<LbPortModeMap>},      {"Ctrl A", 183, -128, 127, 8280},
     {"Ctrl B", 185, -128, 127, 8281}, {"Ctrl C", 187, -128, 127, 8282},   {"Ctrl D", 189, -128, 127, 8283},
     {"Pressure", 191, -128, 127, 8284},
 };
 
 const LbMorpheusWordSpec kCrossfade[] = {
-    {"Mode", 47, 0, 2, 8212},       {"Dir", 49, 0, 1, 8213},        {"Bal", 51, 0, 127, 8214},
+    {"Mode", 47, 0, 2, 8212, LbNewValueMap<LbXfadeModeMap>},       {"Dir", 49, 0, 1, 8213, LbNewValueMap<LbXfadeDirMap>},        {"Bal", 51, 0, 127, 8214},
     {"Amount", 53, 0, 255, 8215},   {"Switch", 55, 0, 127, 8216},
 };
 
 const LbMorpheusWordSpec kNoteOnCord[] = {
-    {"Source", 57, 0, 8, 8217}, {"Destination", 59, 0, 50, 8218}, {"Amount", 61, -128, 127, 8219}};
+    {"Source", 57, 0, 8, 8217, LbNewValueMap<LbNoteOnSourcesMap>}, {"Destination", 59, 0, 50, 8218, LbNewValueMap<LbNoteOnDestinationsMap>}, {"Amount", 61, -128, 127, 8219}};
 const LbMorpheusWordSpec kRealtimeCord[] = {
-    {"Source", 117, 0, 12, 8247}, {"Destination", 119, 0, 50, 8248}, {"Amount", 121, -128, 127, 8249}};
+    {"Source", 117, 0, 12, 8247, LbNewValueMap<LbRealtimeSourcesMap>}, {"Destination", 119, 0, 50, 8248, LbNewValueMap<LbRealtimeDestinationsMap>}, {"Amount", 121, -128, 127, 8249}};
 
 const LbMorpheusWordSpec kLfo[] = {
-    {"Shape", 193, 0, 4, 8285}, {"Rate", 195, 0, 127, 8286},       {"Delay", 197, 0, 127, 8287},
+    {"Shape", 193, 0, 4, 8285, LbNewValueMap<LbLfoShapeMap>}, {"Rate", 195, 0, 127, 8286},       {"Delay", 197, 0, 127, 8287},
     {"Var.", 199, 0, 127, 8288}, {"Amount", 201, -128, 127, 8289},
 };
 
@@ -52,7 +52,7 @@ constexpr int32 kInstrumentIndex = 423;
 constexpr int32 kInstrumentNumber = 8400;
 const LbMorpheusWordSpec kInstrumentRest[] = {
     {"Reverse", 475, 0, 1, 8426},   {"Delay", 463, 0, 127, 8420},  {"Start", 461, 0, 127, 8419},
-    {"Mode", 465, 0, 2, 8421},      {"Priority", 467, 0, 4, 8422}, {"Loop enable", 451, 0, 1, 8414},
+    {"Mode", 465, 0, 2, 8421, LbNewValueMap<LbSoloModeMap>},      {"Priority", 467, 0, 4, 8422, LbNewValueMap<LbSoloPriorityMap>}, {"Loop enable", 451, 0, 1, 8414},
 };
 
 struct LoopSpec {
@@ -64,9 +64,9 @@ struct LoopSpec {
 const LoopSpec kLoops[] = {{"Start", 453, 8415, 8416}, {"Size", 457, 8417, 8418}};
 
 const LbMorpheusWordSpec kPitch[] = {
-    {"Low key", 425, 0, 127, 8401}, {"High key", 427, 0, 127, 8402}, {"Coarse", 433, -36, 36, 8405},
+    {"Low key", 425, 0, 127, 8401, LbNewValueMap<LbKeyMap>}, {"High key", 427, 0, 127, 8402, LbNewValueMap<LbKeyMap>}, {"Coarse", 433, -36, 36, 8405},
     {"Fine", 437, -64, 64, 8407},   {"Xpose", 435, -36, 36, 8406},   {"Rate", 469, 0, 127, 8423},
-    {"Shape", 471, 0, 8, 8424},     {"Double", 473, 0, 15, 8425},    {"Nontranspose", 477, 0, 1, 8427},
+    {"Shape", 471, 0, 8, 8424, LbNewValueMap<LbPortShapeMap>},     {"Double", 473, 0, 15, 8425},    {"Nontranspose", 477, 0, 1, 8427},
 };
 
 constexpr int32 kFilterTypeIndex = 479;
