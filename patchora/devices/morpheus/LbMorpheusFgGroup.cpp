@@ -2,6 +2,7 @@
 
 #include "devices/morpheus/LbEmuFgSegLevel.h"
 #include "devices/morpheus/LbMorpheusLayout.h"
+#include "devices/morpheus/LbMorpheusValueMaps.h"
 #include "params/LbIntCodecs.h"
 
 #include <new>
@@ -11,10 +12,10 @@ void LbAddFgSegments(LbCollectionParam* group, int32 levelIndex, int32 levelNumb
     // Rows after the level, relative to it.
     const LbMorpheusWordSpec rows[] = {
         {"SegTime", levelIndex + 2, 0, 4095, levelNumber + 1},
-        {"SegShape", levelIndex + 4, 0, 62, levelNumber + 2},
-        {"SegCondJump", levelIndex + 6, 0, 15, levelNumber + 3},
+        {"SegShape", levelIndex + 4, 0, 62, levelNumber + 2, LbNewValueMap<LbFgShapeMap>},
+        {"SegCondJump", levelIndex + 6, 0, 15, levelNumber + 3, LbNewValueMap<LbFgConditionMap>},
         {"SegCondVal", levelIndex + 8, -127, 127, levelNumber + 4},
-        {"SegDestSeg", levelIndex + 10, 0, 7, levelNumber + 5},
+        {"SegDestSeg", levelIndex + 10, 0, 7, levelNumber + 5, LbNewValueMap<Lb1To8Map>},
     };
     for (int32 s = 0; s < LB_FG_SEGMENTS; s++) {
         int32 o = offset + LB_FG_SEGMENT_SIZE * s;
