@@ -193,7 +193,7 @@ TEST(BankSnapshot, SilentInstrumentIsReportedAndKeepsWhatCame)
         return ++answered <= 2 ? ToyInstrument(request) : std::vector<uint8>();
     });
     struct Quick : LbMidiService {
-        bigtime_t ResponseTimeOut() const override { return 200000; }
+        bigtime_t ResponseTimeOut() const override { return 1000000; }
     };
     auto* service = new Quick;
     service->SetMidiConsumer(studio.instrument.In());
