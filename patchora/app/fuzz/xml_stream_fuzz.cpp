@@ -1,8 +1,4 @@
-// Fuzz target for the document stream reader (libFuzzer). Build and run, for example:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I platform -I patchora \
-//       patchora/app/fuzz/xml_stream_fuzz.cpp patchora/app/LbXmlStream.cpp \
-//       platform/storage/{DataIO,BufferIO,StorageDefs}.cpp -o xml_stream_fuzz
-//   ./xml_stream_fuzz -max_total_time=60
+// Fuzz target for the document stream reader (libFuzzer; scripts/fuzz builds and runs it).
 // Every input must end in null from ReadNextTag after at most one tag per input byte.
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,4 @@
-// Fuzz target for BMessage::Unflatten (libFuzzer). Build and run, for example:
-//   clang++ -std=c++20 -g -O1 -Wno-multichar -fsanitize=fuzzer,address,undefined \
-//       -I platform platform/app/fuzz/message_fuzz.cpp platform/app/*.cpp \
-//       platform/kernel/*.cpp -ldl -o message_fuzz
-//   ./message_fuzz -max_total_time=60
+// Fuzz target for BMessage::Unflatten (libFuzzer; scripts/fuzz builds and runs it).
 // The first input byte chooses whether size and checksum are made right before parsing,
 // so that the parser behind the checksum is reached too. Whatever is accepted must
 // flatten and read back again.

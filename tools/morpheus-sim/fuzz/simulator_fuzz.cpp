@@ -1,8 +1,4 @@
-// Fuzz target for the simulator's MIDI input (libFuzzer). Build and run, for example:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I tools/morpheus-sim \
-//       tools/morpheus-sim/fuzz/simulator_fuzz.cpp tools/morpheus-sim/{MorpheusSysex,\
-//       MorpheusSimulator,PatchFactory,SimLists,SyxFile}.cpp -o simulator_fuzz
-//   ./simulator_fuzz -max_total_time=60
+// Fuzz target for the simulator's MIDI input (libFuzzer; scripts/fuzz builds and runs it).
 // The first byte picks the device id; the rest is taken as wire bytes (split into System
 // Exclusive messages), as one raw message, and as channel messages. Every reply must be a
 // dump of its exact length with a valid checksum, or a list of the right command.

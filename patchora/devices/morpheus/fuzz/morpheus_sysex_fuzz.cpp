@@ -1,13 +1,5 @@
 // Fuzz target for everything the Morpheus model reads from outside: list messages, dumps,
-// and the parameters over a block of any length (libFuzzer). Build (one command) and run, for example:
-//   M=patchora/devices/morpheus
-//   clang++ -std=c++20 -g -O1 -Wno-multichar -fsanitize=fuzzer,address,undefined
-//       -I platform -I patchora $M/fuzz/morpheus_sysex_fuzz.cpp $M/*.cpp
-//       patchora/params/{LbParam,LbIntCodecs,LbStringCodec,LbIntToStringMapI,LbIntChange}.cpp
-//       patchora/librarian/{LbData,LbBank}.cpp patchora/midi/LbDevice.cpp
-//       patchora/app/LbXmlStream.cpp platform/storage/{DataIO,BufferIO,StorageDefs}.cpp
-//       platform/midi/*.cpp platform/kernel/*.cpp -lrtmidi -ljack -ldl -o morpheus_sysex_fuzz
-//   ./morpheus_sysex_fuzz -max_total_time=60
+// and the parameters over a block of any length (libFuzzer; scripts/fuzz builds and runs it).
 #include "devices/morpheus/LbEffectMap.h"
 #include "devices/morpheus/LbEmuMorpheusHyperpreset.h"
 #include "devices/morpheus/LbEmuMorpheusMidimap.h"
