@@ -1,6 +1,7 @@
 #include "librarian/LbLibrarian.h"
 
 #include "app/LbXmlStream.h"
+#include "kernel/OS.h"
 #include "librarian/LbBankI.h"
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbData.h"
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
 #include <sys/stat.h>
 
 status_t LbReadFile(const char* path, std::string* content)
@@ -129,7 +129,7 @@ status_t LbLibrarian::StartWorker(const char* name, std::function<status_t()> wo
     if (mWorker.joinable()) mWorker.join();
     mRunning = true;
     mWorker = std::thread([this, name, work = std::move(work)] {
-        pthread_setname_np(pthread_self(), name);
+        name_this_thread(name);
         status_t result = work();
         {
             std::lock_guard<std::mutex> lock(mThreadLock);

@@ -10,7 +10,6 @@
 
 #include <cassert>
 #include <chrono>
-#include <pthread.h>
 
 // The instrument's incoming messages: every System Exclusive message goes to the service.
 class LbMidiInput : public BMidiLocalConsumer {
@@ -189,7 +188,7 @@ status_t LbMidiService::StartSequence(int32 flags)
 
 void LbMidiService::PlayLoop()
 {
-    pthread_setname_np(pthread_self(), "ORB\u2122 Play Loop");
+    name_this_thread("ORB\u2122 Play Loop");
     while (mPlaying.load()) {
         mRules->Init();
         if (!mPlaying.load()) break;

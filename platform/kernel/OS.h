@@ -64,6 +64,9 @@ status_t kill_thread(thread_id thread);
 // The calling thread when name is null, else the first thread of that name.
 thread_id find_thread(const char* name);
 status_t rename_thread(thread_id thread, const char* newName);
+// Names the calling thread for the system's tools (ps, gdb), whoever started it; the name
+// is cut to what the system keeps (15 bytes, on a character boundary).
+void name_this_thread(const char* name);
 // Returns the old priority, or a negative status.
 status_t set_thread_priority(thread_id thread, int32 newPriority);
 status_t get_thread_info(thread_id thread, thread_info* info);

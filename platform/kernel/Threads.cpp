@@ -281,6 +281,11 @@ status_t rename_thread(thread_id thread, const char* newName)
 	return B_OK;
 }
 
+void name_this_thread(const char* name)
+{
+	SetSystemName(pthread_self(), name ? name : "");
+}
+
 status_t set_thread_priority(thread_id thread, int32 newPriority)
 {
 	if (newPriority < 1 || newPriority > B_REAL_TIME_PRIORITY)

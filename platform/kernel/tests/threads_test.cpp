@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <pthread.h>
+#include <string>
+#include <thread>
 #include <cstring>
 
 #include "kernel/OS.h"
@@ -124,4 +127,18 @@ TEST(Time, ClockIsMonotonicAndSnoozeSleeps)
 	EXPECT_EQ(snooze_until(0, 99), B_BAD_VALUE);
 	EXPECT_STREQ(strerror_status(B_TIMED_OUT), "Operation timed out");
 	EXPECT_STREQ(strerror_status(12345), "Unknown error");
+}
+
+TEST(ThreadNames, AnyThreadCanNameItselfWithinTheSystemsLimit)
+{
+    std::string seen;
+    std::thread worker([&] {
+        name_this_thread("ORB\u2122 Play Loop");   // 17 bytes: too long for the system
+        char name[32] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        seen = name;
+    });
+    worker.join();
+    // Cut to 15 bytes or less, never inside the three bytes of the trade-mark sign.
+    EXPECT_EQ("ORB\u2122 Play Loo", seen);
 }
