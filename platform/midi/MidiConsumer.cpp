@@ -1,10 +1,11 @@
 #include "midi/MidiConsumer.h"
 
+#include "kernel/OS.h"
+
 #include "midi/MidiClock.h"
 #include "midi/MidiParser.h"
 #include "midi/SystemPorts.h"
 
-#include <pthread.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -82,8 +83,7 @@ private:
 		{
 			std::string name = "midi ";
 			name += state->owner->Name();
-			name.resize(std::min<size_t>(name.size(), 15));
-			pthread_setname_np(pthread_self(), name.c_str());
+			name_this_thread(name.c_str());
 		}
 		std::unique_lock lock(state->lock);
 		while (!state->stopping) {
