@@ -14,6 +14,7 @@ start_jack_server() {
   # test program that ends stalls it for seconds.
   jackd --no-realtime -d dummy -r 44100 -p 512 >"$1/jackd.log" 2>&1 &
   jack_pid=$!
+  disown "$jack_pid" 2>/dev/null   # its end is ours to watch, not the shell's to report
   jack_wait -w -t 10 >/dev/null 2>&1
   if [ "$(jack_wait -c 2>/dev/null)" = "running" ]; then
     echo "jack: server started (dummy driver, pid $jack_pid)"; return 0
