@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -61,5 +62,55 @@ status_t WaitUntil(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Wai
 		}
 	}
 }
+
+// The process-wide table of one kind of kernel object (ports, semaphores): ids from 1,
+// reused only after wrapping around, at most `limit` objects at a time.
+template <typename T>
+class ObjectTable {
+public:
+	// The new object's id, or -1 when the table is full.
+	int32 Add(std::shared_ptr<T> object, size_t limit)
+	{
+		std::lock_guard<std::mutex> guard(fMutex);
+		if (fObjects.size() >= limit)
+			return -1;
+		int32 id = fNextId;
+		fNextId = fNextId == INT32_MAX ? 1 : fNextId + 1;
+		fObjects[id] = std::move(object);
+		return id;
+	}
+	std::shared_ptr<T> Lookup(int32 id)
+	{
+		std::lock_guard<std::mutex> guard(fMutex);
+		auto it = fObjects.find(id);
+		return it == fObjects.end() ? nullptr : it->second;
+	}
+	// Takes the object out of the table; null when there is none of that id.
+	std::shared_ptr<T> Remove(int32 id)
+	{
+		std::lock_guard<std::mutex> guard(fMutex);
+		auto it = fObjects.find(id);
+		if (it == fObjects.end())
+			return nullptr;
+		std::shared_ptr<T> object = std::move(it->second);
+		fObjects.erase(it);
+		return object;
+	}
+	// The id of the first object (in id order) that `matches`, or -1.
+	template <typename Predicate>
+	int32 Find(Predicate matches)
+	{
+		std::lock_guard<std::mutex> guard(fMutex);
+		for (auto& [id, object] : fObjects)
+			if (matches(*object))
+				return id;
+		return -1;
+	}
+
+private:
+	std::mutex fMutex;
+	std::map<int32, std::shared_ptr<T>> fObjects;
+	int32 fNextId = 1;
+};
 
 }  // namespace kernel_internal

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <deque>
-#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -27,24 +26,15 @@ struct Port : Waitable {
 	bool deleted = false;
 };
 
-struct PortTable {
-	std::mutex mutex;
-	std::map<port_id, std::shared_ptr<Port>> ports;
-	port_id nextId = 1;
-};
-
-PortTable& Table()
+ObjectTable<Port>& Table()
 {
-	static PortTable* table = new PortTable;
+	static auto* table = new ObjectTable<Port>;
 	return *table;
 }
 
 std::shared_ptr<Port> Lookup(port_id id)
 {
-	PortTable& table = Table();
-	std::lock_guard<std::mutex> guard(table.mutex);
-	auto it = table.ports.find(id);
-	return it == table.ports.end() ? nullptr : it->second;
+	return Table().Lookup(id);
 }
 
 constexpr size_t kMaxPorts = 16384;
@@ -68,27 +58,16 @@ port_id create_port(int32 capacity, const char* name)
 	auto port = std::make_shared<Port>();
 	port->capacity = size_t(capacity);
 	port->name = name ? name : "";
-	PortTable& table = Table();
-	std::lock_guard<std::mutex> guard(table.mutex);
-	if (table.ports.size() >= kMaxPorts)
-		return B_NO_MORE_PORTS;
-	port_id id = table.nextId;
-	table.nextId = table.nextId == INT32_MAX ? 1 : table.nextId + 1;
-	table.ports[id] = port;
-	return id;
+	port_id id = Table().Add(port, kMaxPorts);
+	return id < 0 ? B_NO_MORE_PORTS : id;
 }
 
 port_id find_port(const char* name)
 {
 	if (name == nullptr)
 		return B_BAD_VALUE;
-	PortTable& table = Table();
-	std::lock_guard<std::mutex> guard(table.mutex);
-	for (auto& [id, port] : table.ports) {
-		if (port->name == name)
-			return id;
-	}
-	return B_NAME_NOT_FOUND;
+	port_id id = Table().Find([name](const Port& port) { return port.name == name; });
+	return id < 0 ? B_NAME_NOT_FOUND : id;
 }
 
 status_t close_port(port_id id)
@@ -104,16 +83,9 @@ status_t close_port(port_id id)
 
 status_t delete_port(port_id id)
 {
-	std::shared_ptr<Port> port;
-	{
-		PortTable& table = Table();
-		std::lock_guard<std::mutex> guard(table.mutex);
-		auto it = table.ports.find(id);
-		if (it == table.ports.end())
-			return B_BAD_PORT_ID;
-		port = it->second;
-		table.ports.erase(it);
-	}
+	std::shared_ptr<Port> port = Table().Remove(id);
+	if (!port)
+		return B_BAD_PORT_ID;
 	std::lock_guard<std::mutex> guard(port->mutex);
 	port->deleted = true;
 	port->queue.clear();

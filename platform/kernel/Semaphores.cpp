@@ -1,6 +1,5 @@
 // Counting semaphores, kept in one process-wide table.
 
-#include <map>
 #include <string>
 
 #include "KernelWait.h"
@@ -16,24 +15,15 @@ struct Semaphore : Waitable {
 	bool deleted = false;
 };
 
-struct SemTable {
-	std::mutex mutex;
-	std::map<sem_id, std::shared_ptr<Semaphore>> sems;
-	sem_id nextId = 1;
-};
-
-SemTable& Table()
+ObjectTable<Semaphore>& Table()
 {
-	static SemTable* table = new SemTable;
+	static auto* table = new ObjectTable<Semaphore>;
 	return *table;
 }
 
 std::shared_ptr<Semaphore> Lookup(sem_id id)
 {
-	SemTable& table = Table();
-	std::lock_guard<std::mutex> guard(table.mutex);
-	auto it = table.sems.find(id);
-	return it == table.sems.end() ? nullptr : it->second;
+	return Table().Lookup(id);
 }
 
 constexpr size_t kMaxSemaphores = 65536;
@@ -47,28 +37,15 @@ sem_id create_sem(int32 count, const char* name)
 	auto sem = std::make_shared<Semaphore>();
 	sem->count = count;
 	sem->name = name ? name : "";
-	SemTable& table = Table();
-	std::lock_guard<std::mutex> guard(table.mutex);
-	if (table.sems.size() >= kMaxSemaphores)
-		return B_NO_MORE_SEMS;
-	sem_id id = table.nextId;
-	table.nextId = table.nextId == INT32_MAX ? 1 : table.nextId + 1;
-	table.sems[id] = sem;
-	return id;
+	sem_id id = Table().Add(sem, kMaxSemaphores);
+	return id < 0 ? B_NO_MORE_SEMS : id;
 }
 
 status_t delete_sem(sem_id id)
 {
-	std::shared_ptr<Semaphore> sem;
-	{
-		SemTable& table = Table();
-		std::lock_guard<std::mutex> guard(table.mutex);
-		auto it = table.sems.find(id);
-		if (it == table.sems.end())
-			return B_BAD_SEM_ID;
-		sem = it->second;
-		table.sems.erase(it);
-	}
+	std::shared_ptr<Semaphore> sem = Table().Remove(id);
+	if (!sem)
+		return B_BAD_SEM_ID;
 	std::lock_guard<std::mutex> guard(sem->mutex);
 	sem->deleted = true;
 	sem->cv.notify_all();
