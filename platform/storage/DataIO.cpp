@@ -72,6 +72,34 @@ off_t storage_seek_target(off_t current, off_t end, off_t offset, uint32 seekMod
 
 // BMallocIO
 
+namespace {
+
+// Reads from `length` bytes of memory at `data`: what lies at position, 0 past the end.
+ssize_t ReadMemory(const char* data, size_t length, off_t position, void* buffer, size_t size)
+{
+    if (position < 0 || (buffer == nullptr && size > 0))
+        return B_BAD_VALUE;
+    if (static_cast<uint64_t>(position) >= length)
+        return 0;
+    size_t available = length - static_cast<size_t>(position);
+    size_t count = size < available ? size : available;
+    if (count > static_cast<size_t>(std::numeric_limits<ssize_t>::max()))
+        count = std::numeric_limits<ssize_t>::max();
+    memcpy(buffer, data + position, count);
+    return static_cast<ssize_t>(count);
+}
+
+// Moves *current as Seek does over a stream of `length` bytes.
+off_t SeekWithin(off_t* current, size_t length, off_t position, uint32 seekMode)
+{
+    off_t target = storage_seek_target(*current, static_cast<off_t>(length), position, seekMode);
+    if (target >= 0)
+        *current = target;
+    return target;
+}
+
+} // namespace
+
 BMallocIO::BMallocIO() = default;
 
 BMallocIO::~BMallocIO()
@@ -103,16 +131,7 @@ status_t BMallocIO::Reserve(size_t size)
 
 ssize_t BMallocIO::ReadAt(off_t position, void* buffer, size_t size)
 {
-    if (position < 0 || (buffer == nullptr && size > 0))
-        return B_BAD_VALUE;
-    if (static_cast<uint64_t>(position) >= fLength)
-        return 0;
-    size_t available = fLength - static_cast<size_t>(position);
-    size_t count = size < available ? size : available;
-    if (count > static_cast<size_t>(std::numeric_limits<ssize_t>::max()))
-        count = std::numeric_limits<ssize_t>::max();
-    memcpy(buffer, fData + position, count);
-    return static_cast<ssize_t>(count);
+    return ReadMemory(fData, fLength, position, buffer, size);
 }
 
 ssize_t BMallocIO::WriteAt(off_t position, const void* buffer, size_t size)
@@ -138,10 +157,7 @@ ssize_t BMallocIO::WriteAt(off_t position, const void* buffer, size_t size)
 
 off_t BMallocIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t target = storage_seek_target(fPosition, static_cast<off_t>(fLength), position, seekMode);
-    if (target >= 0)
-        fPosition = target;
-    return target;
+    return SeekWithin(&fPosition, fLength, position, seekMode);
 }
 
 off_t BMallocIO::Position() const
@@ -185,14 +201,7 @@ BMemoryIO::BMemoryIO(const void* data, size_t length)
 
 ssize_t BMemoryIO::ReadAt(off_t position, void* buffer, size_t size)
 {
-    if (position < 0 || (buffer == nullptr && size > 0))
-        return B_BAD_VALUE;
-    if (static_cast<uint64_t>(position) >= fLength)
-        return 0;
-    size_t available = fLength - static_cast<size_t>(position);
-    size_t count = size < available ? size : available;
-    memcpy(buffer, fData + position, count);
-    return static_cast<ssize_t>(count);
+    return ReadMemory(fData, fLength, position, buffer, size);
 }
 
 ssize_t BMemoryIO::WriteAt(off_t position, const void* buffer, size_t size)
@@ -213,10 +222,7 @@ ssize_t BMemoryIO::WriteAt(off_t position, const void* buffer, size_t size)
 
 off_t BMemoryIO::Seek(off_t position, uint32 seekMode)
 {
-    off_t target = storage_seek_target(fPosition, static_cast<off_t>(fLength), position, seekMode);
-    if (target >= 0)
-        fPosition = target;
-    return target;
+    return SeekWithin(&fPosition, fLength, position, seekMode);
 }
 
 off_t BMemoryIO::Position() const
