@@ -1,18 +1,27 @@
 # Sourced by ./test and scripts/bench: a private JACK server on the dummy driver.
-# start_jack_server DIR  — starts jackd unless one already answers; sets jack_pid.
+# start_jack_server DIR  — starts a JACK server of this run's own; sets jack_pid.
 # stop_jack_server       — stops the one we started.
+# Each run names its server (JACK_DEFAULT_SERVER, which every JACK client reads), so two
+# runs at once, or a user's own JACK session, never share or stop each other's server.
+# SUITE_JACK_SERVER names a server that is already running, to use instead.
 start_jack_server() {
   export JACK_NO_START_SERVER=1
+  if [ -n "${SUITE_JACK_SERVER:-}" ]; then
+    export JACK_DEFAULT_SERVER="$SUITE_JACK_SERVER"
+    # jack_wait -c exits 0 either way; its answer is the word it prints.
+    if [ "$(jack_wait -c 2>/dev/null)" = "running" ]; then
+      echo "jack: using the running JACK server '$SUITE_JACK_SERVER'"; return 0
+    fi
+    echo "jack: no JACK server '$SUITE_JACK_SERVER' is running; JACK tests will fail" >&2
+    return 1
+  fi
   if ! command -v jackd >/dev/null; then
     echo "jack: jackd is not installed; JACK tests will fail" >&2; return 1
   fi
-  # jack_wait -c exits 0 either way; its answer is the word it prints.
-  if [ "$(jack_wait -c 2>/dev/null)" = "running" ]; then
-    echo "jack: using the JACK server that is already running"; return 0
-  fi
+  export JACK_DEFAULT_SERVER="suite-$$-$RANDOM"
   # Not synchronous (-S): there the server waits for every client each period, and each
   # test program that ends stalls it for seconds.
-  jackd --no-realtime -d dummy -r 44100 -p 512 >"$1/jackd.log" 2>&1 &
+  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 44100 -p 512 >"$1/jackd.log" 2>&1 &
   jack_pid=$!
   disown "$jack_pid" 2>/dev/null   # its end is ours to watch, not the shell's to report
   jack_wait -w -t 10 >/dev/null 2>&1
