@@ -1,21 +1,33 @@
+include(GoogleTest)
+
 # suite_test(<name> SOURCES ... [LIBS ...] [LABELS ...])
-# One GoogleTest executable, registered with CTest under <name>. Tests find the
-# shared fixtures through SUITE_FIXTURES_DIR; where the folder is missing they skip.
+# One GoogleTest executable; each of its cases is a CTest test of its own, named
+# <name>.<Suite>.<Case>, so `ctest -R` selects a case, the cases of one program run in
+# parallel, and a time-out names the case. The cases are listed when CTest runs (not at
+# build time), so a build never runs a test program. Tests find the shared fixtures through
+# SUITE_FIXTURES_DIR (where the folder is missing they skip) and the shared test support
+# (platform/testing: "testing/ScratchDir.h", ...) through platform_testing.
 function(suite_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} platform_testing GTest::gtest GTest::gtest_main
+                                        Threads::Threads)
   target_compile_definitions(${name} PRIVATE SUITE_FIXTURES_DIR="${SUITE_FIXTURES_DIR}"
                                              SUITE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  set(properties TIMEOUT 600)
   if(T_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    list(APPEND properties LABELS "${T_LABELS}")
   endif()
   # A JACK server on a busy machine misses periods and drops MIDI: its tests run alone.
   if("jack" IN_LIST T_LABELS)
-    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
+  # Listing the cases starts a sanitized program on a loaded machine: give it time.
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 300
+    PROPERTIES ${properties})
 endfunction()
 
 # suite_benchmark(<name> SOURCES ... [LIBS ...])

@@ -2,6 +2,7 @@
 
 #include "ThudPreset.h"
 #include "ThudSound.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,7 @@ namespace {
 
 class PresetFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/thud-preset-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        fDir = name;
-    }
-    void TearDown() override { fs::remove_all(fDir); }
+    void SetUp() override { ASSERT_TRUE(fScratch.Valid()); }
 
     std::string PathOf(const std::string& name) const { return (fDir / name).string(); }
     void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) const
@@ -44,7 +39,8 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(fDir), {}));
     }
 
-    fs::path fDir;
+    ScratchDir fScratch{"thud-preset"};
+    fs::path fDir = fScratch.Path();
 };
 
 // The defaults, written out by hand: little-endian floats 1000, 0, 200, 0.95, 1, 1, 1,

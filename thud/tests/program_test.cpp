@@ -3,6 +3,7 @@
 
 #include "ThudPreset.h"
 #include "ThudSound.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -75,13 +76,7 @@ std::vector<int16_t> ReadWithLibsndfile(const std::string& path, SF_INFO& info)
 
 class ProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/thud-program-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        fDir = name;
-    }
-    void TearDown() override { fs::remove_all(fDir); }
+    void SetUp() override { ASSERT_TRUE(fScratch.Valid()); }
     std::string PathOf(const std::string& name) const { return (fDir / name).string(); }
     std::vector<std::string> Entries() const
     {
@@ -92,7 +87,8 @@ protected:
         return names;
     }
 
-    fs::path fDir;
+    ScratchDir fScratch{"thud-program"};
+    fs::path fDir = fScratch.Path();
 };
 
 }  // namespace

@@ -8,33 +8,9 @@
 
 #include "app/LbSettingsFile.h"
 #include "app/LbXmlStream.h"
+#include "testing/ScratchDir.h"
 
 namespace {
-
-class ScratchConfig {
-public:
-    ScratchConfig()
-    {
-        char pattern[] = "/tmp/lb-settings-XXXXXX";
-        path = mkdtemp(pattern);
-        const char* old = getenv("XDG_CONFIG_HOME");
-        hadOld = old != nullptr;
-        if (hadOld)
-            oldValue = old;
-        setenv("XDG_CONFIG_HOME", path.c_str(), 1);
-    }
-    ~ScratchConfig()
-    {
-        if (hadOld)
-            setenv("XDG_CONFIG_HOME", oldValue.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-        std::filesystem::remove_all(path);
-    }
-    std::string path;
-    bool hadOld = false;
-    std::string oldValue;
-};
 
 std::string ReadWhole(const std::string& path)
 {
@@ -48,7 +24,8 @@ std::string ReadWhole(const std::string& path)
 
 TEST(SettingsFile, StateDocumentSavedWholeUnderOrbWorksPatchora)
 {
-    ScratchConfig config;
+    ScratchDir scratch("lb-settings");
+    const std::string config = scratch.UseAsHome();
     EXPECT_EQ(SettingsFile(B_READ_ONLY, "state", "text/plain"), nullptr);  // first start
 
     std::unique_ptr<AtomicFileWriter> writer(SettingsFileWriter("state", "text/plain"));
@@ -61,7 +38,7 @@ TEST(SettingsFile, StateDocumentSavedWholeUnderOrbWorksPatchora)
         out.WriteEndTag("State");
     }
     ASSERT_EQ(writer->Commit(), B_OK);
-    std::string path = config.path + "/OrbWorks/Patchora/state";
+    std::string path = config + "/OrbWorks/Patchora/state";
     EXPECT_EQ(ReadWhole(path), "<State version = 1.0>\n</State>\n");
 
     // A save abandoned half-way leaves the saved state.

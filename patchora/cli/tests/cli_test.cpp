@@ -1,6 +1,7 @@
 // patchora's command line as a user runs it: the program itself, its own settings folder,
 // the built-in simulator, and the real instrument data of the fixtures.
 #include "run_program.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,10 @@ class Cli : public testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/patchora-cli.XXXXXX";
-        dir = mkdtemp(pattern);
+        dir = mScratch.Path();
         home = dir + "/config";
         fs::create_directories(home);
     }
-    void TearDown() override { fs::remove_all(dir); }
     ProgramResult Run(const std::vector<std::string>& args) { return RunProgram(PATCHORA_PATH, args, home); }
     std::string Fixture(const char* name)
     {
@@ -38,6 +37,7 @@ protected:
         return fs::exists(path) ? path.string() : "";
     }
 
+    ScratchDir mScratch{"patchora-cli"};
     std::string dir, home;
 };
 

@@ -15,6 +15,7 @@
 
 #include "MorpheusSimulator.h"
 #include "SimulatorEndpoints.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,8 @@ namespace {
 
 TEST(SimulatedMorpheus, InitialisesFromTheInstrumentAndFetchesItsBanks)
 {
-    char pattern[] = "/tmp/simulated-morpheus.XXXXXX";
-    std::string home = mkdtemp(pattern);
-    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    ScratchDir scratch("simulated-morpheus");
+    scratch.UseAsHome();
     LbEmuMorpheus::DeleteMaps();
     {
         auto simulator = std::make_shared<morpheus_sim::MorpheusSimulator>(3);
@@ -59,7 +59,6 @@ TEST(SimulatedMorpheus, InitialisesFromTheInstrumentAndFetchesItsBanks)
         EXPECT_NE(nullptr, device->Banks()[0]->ParamAt(0));
     }
     LbEmuMorpheus::DeleteMaps();
-    std::filesystem::remove_all(home);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // user would run them: receive everything, send it to another instrument, receive again,
 // and the two libraries match. ./test starts the JACK server (dummy driver).
 #include "cli/tests/run_program.h"
+#include "testing/JackAvailable.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -54,15 +56,13 @@ bool FindPorts(const std::string& home, const std::string& client, std::string* 
 TEST(CliJack, LibraryTravelsBetweenInstrumentsUnchanged)
 {
     ASSERT_TRUE(kUseJack);
-    char pattern[] = "/tmp/patchora-jack.XXXXXX";
-    std::string dir = mkdtemp(pattern), home = dir + "/config";
+    SKIP_WITHOUT_JACK();
+    ScratchDir scratch("patchora-jack");
+    ASSERT_TRUE(scratch.Valid());
+    std::string dir = scratch.Path(), home = dir + "/config";
     fs::create_directories(home);
     ProgramResult probe = RunProgram(PATCHORA_PATH, {"ports"}, home);
-    if (probe.out.find("MIDI system: jack") == std::string::npos) {
-        fs::remove_all(dir);
-        if (getenv("SUITE_JACK_RUNNING") || getenv("CI")) FAIL() << "no JACK server answers, although ./test started one";
-        GTEST_SKIP() << "no JACK server answers; start 'jackd --no-realtime -d dummy -r 44100 -p 512' (./test does)";
-    }
+    ASSERT_NE(std::string::npos, probe.out.find("MIDI system: jack")) << probe.out << probe.err;
 
     std::vector<std::string> source = {"--api", "jack", "--name", "Sim A"};
     fs::path dump = fs::path(SUITE_FIXTURES_DIR) / "morpheus" / "device-dump.syx";
@@ -101,7 +101,6 @@ TEST(CliJack, LibraryTravelsBetweenInstrumentsUnchanged)
     EXPECT_EQ(1, silent.status);
     EXPECT_NE(std::string::npos, silent.err.find("E-mu Morpheus did not respond")) << silent.err;
     EXPECT_TRUE(fs::exists(dir + "/c.lib"));
-    fs::remove_all(dir);
 }
 
 } // namespace

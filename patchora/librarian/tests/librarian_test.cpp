@@ -5,6 +5,7 @@
 #include "midi/LbDeviceAddons.h"
 #include "midi/LbMidiStudio.h"
 #include "storage/MimeType.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -47,12 +48,10 @@ class LibrarianTest : public testing::Test {
 protected:
     LibrarianTest() : studioBench(0, 127), studio(&addons), librarian(&studio, &recorder)
     {
-        char pattern[] = "/tmp/librarian-test.XXXXXX";
-        dir = mkdtemp(pattern);
+        dir = mScratch.Path();
         LbInstallFileTypes();
         librarian.SetDeviceSnapshot(new LbDeviceSnapshot(&studioBench.device));
     }
-    ~LibrarianTest() override { std::filesystem::remove_all(dir); }
 
     LbBankSnapshotI* Bank(const char* name) { return librarian.DeviceSnapshot()->SnapshotNamed(name); }
     void Fill(const char* bank, std::initializer_list<uint8> numbers)
@@ -68,6 +67,7 @@ protected:
     LbMidiStudio studio;
     Recorder recorder;
     LbLibrarian librarian;
+    ScratchDir mScratch{"librarian-test"};
     std::string dir;
 };
 

@@ -8,6 +8,7 @@
 #include "midi/MidiConsumer.h"
 #include "midi/MidiProducer.h"
 #include "storage/DataIO.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -24,12 +25,9 @@ class StudioTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/studio-test.XXXXXX";
-        mHome = mkdtemp(pattern);
-        setenv("XDG_CONFIG_HOME", mHome.c_str(), 1);
+        mHome = mScratch.UseAsHome();
         addons.AddAddon(addon = new ToyAddon);
     }
-    void TearDown() override { std::filesystem::remove_all(mHome); }
 
     std::string Write(const LbMidiStudio& studio)
     {
@@ -45,6 +43,7 @@ protected:
         return studio.ReadFrom(&stream);
     }
 
+    ScratchDir mScratch{"studio-test"};
     std::string mHome;
     LbDeviceAddons addons;
     ToyAddon* addon = nullptr;

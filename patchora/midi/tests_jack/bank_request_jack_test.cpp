@@ -8,6 +8,7 @@
 #include "midi/MidiConsumer.h"
 #include "midi/MidiProducer.h"
 #include "midi/MidiRoster.h"
+#include "testing/JackAvailable.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,6 @@
 namespace {
 
 const bool kUseJack = setenv("SUITE_MIDI_API", "jack", 1) == 0 && setenv("JACK_NO_START_SERVER", "1", 1) == 0;
-
-bool ServerPromised()
-{
-    return getenv("SUITE_JACK_RUNNING") != nullptr || getenv("CI") != nullptr;
-}
 
 // The toy instrument program, running while the object lives.
 class InstrumentProcess {
@@ -90,10 +86,8 @@ Endpoint* FindPort(Endpoint* (*at)(int32), int32 (*count)(), const std::string& 
 TEST(BankRequestJack, WholeBankComesOverJackMidiInNumberOrder)
 {
     ASSERT_TRUE(kUseJack);
-    if (strcmp(BMidiRoster::SystemApiName(), "jack") != 0) {
-        if (ServerPromised()) FAIL() << "no JACK server answers, although ./test started one";
-        GTEST_SKIP() << "no JACK server answers; start 'jackd --no-realtime -d dummy -r 44100 -p 512' (./test does)";
-    }
+    SKIP_WITHOUT_JACK();
+    ASSERT_STREQ("jack", BMidiRoster::SystemApiName());
     InstrumentProcess instrument("Toy Instrument");
     ASSERT_TRUE(instrument.Ready()) << "the toy instrument program did not start";
 

@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "media/SoundFileReader.h"
+#include "testing/ScratchDir.h"
 
 namespace {
 
 class SoundFileReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "reader.XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    mDir = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(mDir); }
+  void SetUp() override { ASSERT_TRUE(mScratch.Valid()); }
 
   std::string Path(const char* name) const { return (std::filesystem::path(mDir) / name).string(); }
 
@@ -44,7 +40,8 @@ class SoundFileReaderTest : public ::testing::Test {
     sf_close(f);
   }
 
-  std::string mDir;
+  ScratchDir mScratch{"reader"};
+  std::string mDir = mScratch.Path();
 };
 
 TEST_F(SoundFileReaderTest, ReadsStereoWaveAndFlacExactly) {

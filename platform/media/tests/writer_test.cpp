@@ -2,6 +2,7 @@
 // only by a finished one.
 
 #include "media/MediaFileWriter.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -17,13 +18,7 @@ namespace {
 
 class WriterTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char name[] = "/tmp/media-writer-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        fDir = name;
-    }
-    void TearDown() override { fs::remove_all(fDir); }
+    void SetUp() override { ASSERT_TRUE(fScratch.Valid()); }
     std::string PathOf(const std::string& name) const { return (fDir / name).string(); }
     size_t EntryCount() const
     {
@@ -35,7 +30,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    fs::path fDir;
+    ScratchDir fScratch{"media-writer"};
+    fs::path fDir = fScratch.Path();
 };
 
 }  // namespace

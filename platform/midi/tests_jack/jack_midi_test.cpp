@@ -7,6 +7,7 @@
 #include "../tests/CollectingConsumer.h"
 
 #include "kernel/OS.h"
+#include "testing/JackAvailable.h"
 #include "midi/MidiProducer.h"
 #include "midi/MidiRoster.h"
 
@@ -32,26 +33,11 @@ namespace {
 const bool kUseJack = setenv("SUITE_MIDI_API", "jack", 1) == 0
 	&& setenv("JACK_NO_START_SERVER", "1", 1) == 0;
 
-bool JackServerAnswers()
-{
-	jack_client_t* client = jack_client_open("midi-test-probe", JackNoStartServer, nullptr);
-	if (client == nullptr)
-		return false;
-	jack_client_close(client);
-	return true;
-}
-
 // Skips, or fails when a server was promised, unless a JACK server answers.
-#define REQUIRE_JACK_SERVER()                                                               \
-	do {                                                                                    \
-		ASSERT_TRUE(kUseJack);                                                              \
-		if (!JackServerAnswers()) {                                                         \
-			if (getenv("SUITE_JACK_RUNNING") != nullptr || getenv("CI") != nullptr)         \
-				FAIL() << "no JACK server answers, although SUITE_JACK_RUNNING or CI "     \
-						  "says one should run";                                            \
-			GTEST_SKIP() << "no JACK server answers; start one with "                      \
-							"'jackd --no-realtime -d dummy -r 44100 -p 512' (./test does)"; \
-		}                                                                                   \
+#define REQUIRE_JACK_SERVER() \
+	do {                      \
+		ASSERT_TRUE(kUseJack);  \
+		SKIP_WITHOUT_JACK();    \
 	} while (false)
 
 // A JACK client with a MIDI input and output that copies every event from one to the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -8,7 +9,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include "StorageTestDir.h"
+#include "testing/ScratchDir.h"
 #include "storage/AtomicFileWriter.h"
 #include "storage/File.h"
 #include "storage/FindDirectory.h"
@@ -76,7 +77,8 @@ private:
 
 TEST(File, OpenModesAndErrors)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     std::string path = dir.File("a");
     BFile missing(path.c_str(), B_READ_ONLY);
     EXPECT_EQ(missing.InitCheck(), B_ENTRY_NOT_FOUND);
@@ -108,7 +110,8 @@ TEST(File, OpenModesAndErrors)
 
 TEST(FindDirectory, SettingsDirectoryFollowsXdgThenHome)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     BPath path;
     ASSERT_EQ(find_directory(B_USER_SETTINGS_DIRECTORY, &path), B_OK);
     EXPECT_EQ(std::string(path.Path()), dir.Path() + "/config");
@@ -129,7 +132,8 @@ TEST(FindDirectory, SettingsDirectoryFollowsXdgThenHome)
 
 TEST(FindDirectory, CreateDirectoryMakesParentsAndRefusesFiles)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     std::string nested = dir.File("a/b/c");
     EXPECT_EQ(create_directory(nested.c_str(), 0755), B_OK);
     EXPECT_TRUE(std::filesystem::is_directory(nested));
@@ -150,7 +154,8 @@ TEST(FindDirectory, CreateDirectoryMakesParentsAndRefusesFiles)
 
 TEST(SettingsFile, CreatesDirectoriesSetsTypeAndRejectsEscapingNames)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     status_t status = B_ERROR;
     BFile* file = open_settings_file("OrbWorks/Patchora", "state", B_READ_ONLY, "text/plain",
                                      &status);
@@ -195,7 +200,8 @@ TEST(SettingsFile, CreatesDirectoriesSetsTypeAndRejectsEscapingNames)
 
 TEST(MimeType, AttributeThenExtensionThenContent)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     std::string type;
     WriteWhole(dir.File("dump.SYX"), "whatever");
     EXPECT_EQ(get_mime_type(dir.File("dump.SYX").c_str(), &type), B_OK);
@@ -237,7 +243,8 @@ TEST(MimeType, AttributeThenExtensionThenContent)
 
 TEST(AtomicFileWriter, CommitReplacesWholeAndKeepsModeTypeAndLinks)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     std::string path = dir.File("doc");
     WriteWhole(path, "old contents");
     chmod(path.c_str(), 0640);
@@ -278,7 +285,8 @@ TEST(AtomicFileWriter, CommitReplacesWholeAndKeepsModeTypeAndLinks)
 
 TEST(AtomicFileWriter, FailedOrAbandonedSaveLeavesTheOldFile)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
+    dir.UseAsHome();
     std::string path = dir.File("doc");
     WriteWhole(path, "precious");
 

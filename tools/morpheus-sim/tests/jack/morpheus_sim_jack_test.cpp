@@ -5,6 +5,7 @@
 
 #include "midi/MidiProducer.h"
 #include "midi/MidiRoster.h"
+#include "testing/JackAvailable.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -121,11 +122,8 @@ TEST(MorpheusSimJack, ProgramAnswersRequestsOverJackPorts)
 {
 	setenv("SUITE_MIDI_API", "jack", 1);
 	setenv("JACK_NO_START_SERVER", "1", 1);
-	if (std::string(BMidiRoster::SystemApiName()) != "jack") {
-		if (getenv("SUITE_JACK_RUNNING") != nullptr)
-			FAIL() << "SUITE_JACK_RUNNING is set but no JACK server answers";
-		GTEST_SKIP() << "no JACK server runs (./test starts one)";
-	}
+	SKIP_WITHOUT_JACK();
+	ASSERT_EQ(std::string(BMidiRoster::SystemApiName()), "jack");
 
 	std::string client = "simtest" + std::to_string(getpid());
 	std::string log = "/tmp/" + client + ".log";
