@@ -120,23 +120,30 @@ status_t LbMidiService::SendSystemExclusive(const LbDataI* data, bool awaitReply
     if (status != B_OK) {
         // Nothing left, so nothing will answer: do not wait out the time-out for it.
         std::lock_guard<std::mutex> lock(mReplyLock);
-        mReceiver = nullptr;
-        mWaiting = false;
+        EndWait();
         return status;
     }
     if (!awaitReply) return B_OK;
 
     std::unique_lock<std::mutex> lock(mReplyLock);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(ResponseTimeOut());
-    if (mReplyDone.wait_until(lock, deadline, [this] { return !mWaiting; })) return B_OK;
+    const std::chrono::microseconds timeOut(ResponseTimeOut());
+    if (mReplyDone.wait_for(lock, timeOut, [this] { return !mWaiting; })) return B_OK;
     if (mDelivering) {
-        // The reply came just in time and its receiver is still at work: let it finish.
-        mReplyDone.wait(lock, [this] { return !mWaiting; });
-        return B_OK;
+        // The reply came just in time and its receiver is still at work: give it as long
+        // again to finish. Past that the request ends; the delivery still ends the wait
+        // (until then the service is busy), and the receiver must outlive it.
+        if (mReplyDone.wait_for(lock, timeOut, [this] { return !mWaiting; })) return B_OK;
+        return B_TIMED_OUT;
     }
+    EndWait();
+    return LB_NO_RESPONSE;
+}
+
+void LbMidiService::EndWait()
+{
     mReceiver = nullptr;
     mWaiting = false;
-    return LB_NO_RESPONSE;
+    mReplyDone.notify_all();
 }
 
 void LbMidiService::SystemExclusive(const uint8* data, uint32 length, uint32 time)
@@ -153,11 +160,9 @@ void LbMidiService::SystemExclusive(const uint8* data, uint32 length, uint32 tim
     }
     if (receiver) receiver->SystemExclusive(data, length, time);
     std::lock_guard<std::mutex> lock(mReplyLock);
-    mReceiver = nullptr;
-    mWaiting = false;
     mDelivering = false;
     mDeliveryThread = {};
-    mReplyDone.notify_all();
+    EndWait();
 }
 
 status_t LbMidiService::StartSequence(int32 flags)
@@ -165,9 +170,13 @@ status_t LbMidiService::StartSequence(int32 flags)
     std::lock_guard<std::mutex> sequenceLock(mSequenceLock);
     if (mPlaying.load()) return B_ERROR;
     {
-        // Never interleave the audition with a request.
+        // Never interleave the audition with a request. A request ends within two of its
+        // time-outs (the wait, then a late reply's delivery): an audition that has waited
+        // that long gives up, as the stop it holds off would wait for it.
         std::unique_lock<std::mutex> lock(mReplyLock);
-        mReplyDone.wait(lock, [this] { return !mWaiting; });
+        if (!mReplyDone.wait_for(lock, 2 * std::chrono::microseconds(ResponseTimeOut()),
+                                 [this] { return !mWaiting; }))
+            return LB_BUSY;
     }
     if (mLoopThread.joinable()) mLoopThread.join();
     mSequenceFlags = flags;

@@ -3,15 +3,19 @@
 //
 // Requests: SendSystemExclusive with awaitReply set blocks the calling thread until the
 // next System Exclusive message from the instrument has been handed to the receiver and
-// the receiver has returned, or until ResponseTimeOut() passes (LB_NO_RESPONSE). One
-// request at a time: a second one while a reply is awaited gets LB_BUSY. The waiting is
-// a condition variable, not a poll.
+// the receiver has returned, or until ResponseTimeOut() passes (LB_NO_RESPONSE). A reply
+// whose receiver is still at work when the time-out passes gets as long again; past that
+// the request returns B_TIMED_OUT while the receiver goes on (it must outlive the
+// delivery: IsWaiting() stays true until it has returned). One request at a time: a
+// second one while a reply is awaited gets LB_BUSY. The waiting is a condition variable,
+// not a poll.
 //
 // Replies arrive on the input's delivery thread; the receiver runs there.
 //
 // Audition: StartSequence runs the sequencer rules on a thread of their own ("ORB™ Play
 // Loop") until StopSequence. A loop started with bit 0 of the flags set is stopped only
-// by a stop with bit 0 set.
+// by a stop with bit 0 set. StartSequence waits for an outstanding request to end, at
+// most twice ResponseTimeOut(), else returns LB_BUSY.
 #include "midi/LbMidiServiceI.h"
 
 #include <atomic>
@@ -51,6 +55,8 @@ public:
 
 private:
     void PlayLoop();
+    // With mReplyLock held: no reply is awaited any more; wakes whoever waits for that.
+    void EndWait();
 
     uint8 mChannel = 0;
     LbSequencerRulesI* mRules;

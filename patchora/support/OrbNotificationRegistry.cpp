@@ -8,6 +8,12 @@
 
 #include <algorithm>
 
+namespace {
+// How long a notifier waits for a dependent's looper lock, and for room in a full queue.
+constexpr bigtime_t kLockTimeout = 1000000;
+constexpr bigtime_t kPostTimeout = 3000000;
+} // namespace
+
 bool OrbNotificationType::AddDependent(BHandler* handler)
 {
     if (handler == nullptr || HasDependent(handler))
@@ -104,13 +110,29 @@ void OrbNotificationRegistry::NotifyDependents(int32 code, BMessage* message, bo
     const thread_id self = find_thread(nullptr);
     for (const Entry& entry : entries) {
         BMessenger target;
+        bool post;
         {
             BAutolock lock(mLock);
             if (!StillDependent(entry.typeIndex, code, entry.handler))
                 continue;
-            target = BMessenger(entry.handler);   // the handler is alive while subscribed
+            // The handler, and so its looper, is alive while subscribed.
+            target = BMessenger(entry.handler);
+            BLooper* looper = entry.handler->Looper();
+            post = looper != nullptr && looper->IsDrivenExternally() && looper->Thread() != self;
         }
-        if (!target.IsValid() || !target.LockTarget())
+        if (!target.IsValid())
+            continue;
+        // Not ours to call (a window on the GUI thread, which may be waiting for this very
+        // thread): post a copy, without ever locking its looper.
+        if (post) {
+            target.SendMessage(message, BMessenger(), kPostTimeout);
+            continue;
+        }
+        // A looper held by someone else for that long gets a copy posted instead.
+        status_t locked = target.LockTargetWithTimeout(kLockTimeout);
+        if (locked == B_TIMED_OUT)
+            target.SendMessage(message, BMessenger(), kPostTimeout);
+        if (locked != B_OK)
             continue;
         BLooper* looper = nullptr;
         target.Target(&looper);
@@ -119,13 +141,6 @@ void OrbNotificationRegistry::NotifyDependents(int32 code, BMessage* message, bo
             BAutolock lock(mLock);
             deliver = looper != nullptr && StillDependent(entry.typeIndex, code, entry.handler)
                 && entry.handler->Looper() == looper;
-        }
-        if (deliver && looper->IsDrivenExternally() && looper->Thread() != self) {
-            // Not ours to call: post a copy, with the looper unlocked so that its thread
-            // can make room in a full queue meanwhile.
-            looper->Unlock();
-            target.SendMessage(message, BMessenger(), B_INFINITE_TIMEOUT);
-            continue;
         }
         if (deliver)
             entry.handler->MessageReceived(message);

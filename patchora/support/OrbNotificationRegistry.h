@@ -5,8 +5,10 @@
 // NotifyDependents runs on the caller's thread. Each dependent gets the message through
 // its MessageReceived with its looper locked (recursively when it is the caller's own).
 // A dependent whose looper runs on a thread someone else drives (a window's looper on the
-// GUI thread) is never called from another thread: it gets a copy posted instead. A
-// dependent without a looper, or whose looper cannot be locked, is passed over.
+// GUI thread) is never called, nor its looper locked, from another thread: it gets a copy
+// posted instead. So does a dependent whose looper another thread holds for more than a
+// second. Posting waits at most 3 s for room in a full queue, then the dependent goes
+// without. A dependent without a looper, or whose looper has gone, is passed over.
 //
 // Thread rules: any thread may register, subscribe, unsubscribe and notify. A dependent
 // unsubscribed before it is told is not told; a handler must unsubscribe before it is

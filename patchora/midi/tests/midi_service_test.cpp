@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -21,8 +22,66 @@ namespace {
 // The real service with a short time-out, so that tests of the time-out run quickly.
 class QuickService : public LbMidiService {
 public:
-    bigtime_t ResponseTimeOut() const override { return 300000; }
+    explicit QuickService(bigtime_t timeOut = 300000) : mTimeOut(timeOut) {}
+    bigtime_t ResponseTimeOut() const override { return mTimeOut; }
+
+private:
+    bigtime_t mTimeOut;
 };
+
+// A receiver that holds on to the reply until it is let go (or, so that a test that waits
+// for it cannot hang, until half a minute has passed).
+class HoldingReceiver : public LbDataReceiverI {
+public:
+    void SystemExclusive(const uint8*, uint32, uint32) override
+    {
+        std::unique_lock<std::mutex> lock(mLock);
+        mHolding = true;
+        mChanged.notify_all();
+        mChanged.wait_for(lock, 30s, [this] { return mLetGo; });
+        mHolding = false;
+        mDone = true;
+    }
+    void LetGo()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        mLetGo = true;
+        mChanged.notify_all();
+    }
+    bool Holding()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return mHolding;
+    }
+    bool Done()
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        return mDone;
+    }
+
+private:
+    std::mutex mLock;
+    std::condition_variable mChanged;
+    bool mHolding = false, mLetGo = false, mDone = false;
+};
+
+// Runs `work` on a thread of its own and waits for it at most `patience`: whether it
+// ended. A call that never ends leaves its thread behind (and the test has failed).
+bool EndsWithin(std::chrono::seconds patience, std::function<void()> work)
+{
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> result = ended->get_future();
+    std::thread([ended, work = std::move(work)] {
+        work();
+        ended->set_value();
+    }).detach();
+    return result.wait_for(patience) == std::future_status::ready;
+}
+
+void WaitUntilWaiting(LbMidiService& service)
+{
+    while (!service.IsWaiting()) std::this_thread::sleep_for(1ms);
+}
 
 class Collector : public LbDataReceiverI {
 public:
@@ -183,6 +242,69 @@ TEST(MidiService, UnsendableBlockFailsAtOnceInsteadOfWaiting)
     EXPECT_NE(B_OK, service.SendSystemExclusive(&broken, true, &receiver));
     EXPECT_FALSE(service.IsWaiting());
     EXPECT_TRUE(instrument.Received().empty());
+}
+
+TEST(MidiService, AuditionStartedDuringARequestBeginsWhenTheRequestEnds)
+{
+    // Answered: the audition starts once the reply has been handled.
+    {
+        FakeInstrument instrument(Echo);
+        instrument.SetDelay(200ms);
+        LbMidiService service;
+        Connect(service, instrument);
+        Collector receiver;
+        LbData request = Request({0xF0, 0x06, 0xF7});
+        auto waiting = std::async(std::launch::async, [&] { return service.SendSystemExclusive(&request, true, &receiver); });
+        WaitUntilWaiting(service);
+        EXPECT_EQ(B_OK, service.StartSequence(0));
+        EXPECT_EQ(1u, receiver.Messages().size()) << "the audition began before the reply was handled";
+        EXPECT_EQ(B_OK, waiting.get());
+        EXPECT_EQ(B_OK, service.StopSequence(0));
+    }
+    // Timed out: the time-out wakes the audition too. The service is left behind when the
+    // audition never starts, since its stop would wait for ever as well.
+    auto* instrument = new FakeInstrument([](const std::vector<uint8>&) { return std::vector<uint8>(); });
+    auto* service = new QuickService(1000000);
+    Connect(*service, *instrument);
+    LbData request = Request({0xF0, 0x07, 0xF7});
+    auto waiting = std::async(std::launch::async, [&] { return service->SendSystemExclusive(&request, true, nullptr); });
+    WaitUntilWaiting(*service);
+    auto started = std::make_shared<std::atomic<status_t>>(B_ERROR);
+    bool ended = EndsWithin(30s, [service, started] { *started = service->StartSequence(0); });
+    EXPECT_EQ(LB_NO_RESPONSE, waiting.get());
+    ASSERT_TRUE(ended) << "the audition still waits for a request that timed out";
+    EXPECT_EQ(B_OK, started->load());
+    EXPECT_TRUE(service->IsPlaying());
+    EXPECT_EQ(B_OK, service->StopSequence(0));
+    delete service;
+    delete instrument;
+}
+
+TEST(MidiService, ReceiverOutlastingTheTimeOutEndsTheRequestAndKeepsTheServiceBusy)
+{
+    FakeInstrument instrument(Echo);
+    QuickService service;
+    Connect(service, instrument);
+    HoldingReceiver receiver;
+    LbData request = Request({0xF0, 0x08, 0xF7});
+
+    // The request ends while its receiver still holds the reply.
+    EXPECT_EQ(B_TIMED_OUT, service.SendSystemExclusive(&request, true, &receiver));
+    EXPECT_FALSE(receiver.Done()) << "the request waited for its receiver without a bound";
+    EXPECT_TRUE(receiver.Holding());
+    // Until the receiver returns, the service is busy: no request, no audition.
+    EXPECT_TRUE(service.IsWaiting());
+    EXPECT_EQ(LB_BUSY, service.SendSystemExclusive(&request, true, nullptr));
+    EXPECT_EQ(LB_BUSY, service.StartSequence(0));
+    EXPECT_FALSE(service.IsPlaying());
+
+    receiver.LetGo();
+    for (int i = 0; i < 3000 && service.IsWaiting(); i++) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(service.IsWaiting());
+    EXPECT_TRUE(receiver.Done());
+    Collector next;
+    EXPECT_EQ(B_OK, service.SendSystemExclusive(&request, true, &next));
+    EXPECT_EQ(1u, next.Messages().size());
 }
 
 TEST(MidiService, AuditionStopFlagsAndRestart)

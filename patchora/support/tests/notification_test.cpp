@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -229,4 +231,68 @@ TEST(NotificationRegistry, SubscribingWhileNotifyingFromAnotherThread)
         EXPECT_TRUE(d->lockedWhenCalled);
     }
     EXPECT_LE(total, size_t(2000 * 8));
+}
+
+namespace {
+
+// Notifies from a thread of its own (the MIDI input's) and tells whether that ended
+// within half a minute while this thread holds `held` locked; the lock is let go either
+// way, so a notifier stuck on it ends before the test does.
+bool NotifierEndsWhileLocked(OrbNotificationRegistry& registry, BLooper* held, uint32 code)
+{
+    EXPECT_TRUE(held->Lock());
+    std::promise<void> ended;
+    std::future<void> done = ended.get_future();
+    std::thread midiInput([&] {
+        BMessage message(code);
+        registry.NotifyDependents(100, &message, false);
+        ended.set_value();
+    });
+    bool inTime = done.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    held->Unlock();
+    midiInput.join();
+    return inTime;
+}
+
+}  // namespace
+
+TEST(NotificationRegistry, WindowBusyOnItsOwnThreadNeverHoldsUpTheNotifier)
+{
+    // The GUI thread holds its window locked (handling a message that waits for a
+    // request) while the MIDI input installs the reply and notifies the window.
+    OrbNotificationRegistry registry;
+    registry.RegisterType(100);
+    Dependent view("view");
+    auto* gui = new BLooper("gui window");
+    gui->AddHandler(&view);
+    QueueDriver driver;
+    ASSERT_EQ(gui->AttachDriver(&driver), B_OK);   // this thread plays the GUI thread
+    registry.AddDependent(100, &view);
+
+    EXPECT_TRUE(NotifierEndsWhileLocked(registry, gui, 'dPtA'))
+        << "the notifier waited for the window's lock";
+    EXPECT_TRUE(view.Codes().empty());
+    EXPECT_EQ(gui->DispatchQueued(), 1);
+    EXPECT_EQ(view.Codes(), std::vector<uint32>{'dPtA'});
+
+    gui->Lock();
+    gui->RemoveHandler(&view);
+    gui->Quit();
+}
+
+TEST(NotificationRegistry, LooperHeldTooLongGetsACopyPosted)
+{
+    OrbNotificationRegistry registry;
+    registry.RegisterType(100);
+    Dependent worker("worker");
+    Window window({&worker});
+    registry.AddDependent(100, &worker);
+
+    EXPECT_TRUE(NotifierEndsWhileLocked(registry, window.looper, 'late'))
+        << "the notifier waited for the looper's lock without a bound";
+    // The copy is handled by the looper's own thread once it is free again.
+    for (int i = 0; i < 3000 && worker.Codes().empty(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(worker.Codes(), std::vector<uint32>{'late'});
+    EXPECT_TRUE(worker.lockedWhenCalled);
 }
