@@ -124,19 +124,42 @@ status_t LbLibrarian::RunPatchWork(PatchThreadType type, std::vector<LbPatchWork
 
 status_t LbLibrarian::StartWorker(const char* name, std::function<status_t()> work)
 {
-    std::lock_guard<std::mutex> lock(mThreadLock);
-    if (mRunning) return B_BUSY;
-    if (mWorker.joinable()) mWorker.join();
-    mRunning = true;
-    mWorker = std::thread([this, name, work = std::move(work)] {
-        name_this_thread(name);
-        status_t result = work();
-        {
+    std::thread previous;
+    {
+        std::lock_guard<std::mutex> lock(mThreadLock);
+        if (mRunning) return B_BUSY;
+        mRunning = true;
+        previous.swap(mWorker);
+    }
+    // The previous worker has taken its last step; joining it only reaps the thread, and
+    // never with the lock held, which its last step takes.
+    if (previous.joinable()) previous.join();
+    try {
+        std::thread worker([this, name, work = std::move(work)] {
+            name_this_thread(name);
+            {
+                std::lock_guard<std::mutex> lock(mThreadLock);
+                mWorkerId = std::this_thread::get_id();
+            }
+            status_t result = work();
+            {
+                std::lock_guard<std::mutex> lock(mThreadLock);
+                mWorkerResult = result;
+            }
+            EndPatchOperation();
             std::lock_guard<std::mutex> lock(mThreadLock);
-            mWorkerResult = result;
-        }
-        EndPatchOperation();
-    });
+            mRunning = false;
+            mWorkerId = {};
+            mWorkerEnded.notify_all();
+        });
+        std::lock_guard<std::mutex> lock(mThreadLock);
+        mWorker = std::move(worker);
+    } catch (const std::system_error&) {
+        std::lock_guard<std::mutex> lock(mThreadLock);
+        mRunning = false;
+        mWorkerEnded.notify_all();
+        return B_NO_MORE_THREADS;
+    }
     return B_OK;
 }
 
@@ -145,10 +168,6 @@ void LbLibrarian::EndPatchOperation()
     if (mStatus) {
         mStatus->EndStatus(nullptr);
         mStatus->EndProgress();
-    }
-    {
-        std::lock_guard<std::mutex> lock(mThreadLock);
-        mRunning = false;
     }
     if (mEndHandler) mEndHandler();
 }
@@ -170,7 +189,10 @@ status_t LbLibrarian::WaitForWorker()
 {
     std::thread worker;
     {
-        std::lock_guard<std::mutex> lock(mThreadLock);
+        std::unique_lock<std::mutex> lock(mThreadLock);
+        // The worker's own end handler: its result is known, and it cannot wait for itself.
+        if (mRunning && mWorkerId == std::this_thread::get_id()) return mWorkerResult;
+        mWorkerEnded.wait(lock, [this] { return !mRunning; });
         worker.swap(mWorker);
     }
     if (worker.joinable()) worker.join();

@@ -5,9 +5,13 @@
 // the command line runs the same operations.
 //
 // Threads: one worker ("ORB™ Send", "ORB™ Request" or "ORB™ Open") at a time. Workers
-// report to the status sink from their own thread and call the end handler when done.
+// report to the status sink from their own thread and call the end handler when done, as
+// their last work: there IsRunning() is still true, a new worker gets B_BUSY, and
+// WaitForWorker() returns the worker's result at once. A window's end handler posts to
+// the window.
 #include "librarian/LbIteratorsI.h"
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -57,10 +61,12 @@ public:
     // Returns B_OK, or the first failure (a failed request ends that bank's requests and
     // has shown its alert; the work goes on with the next bank).
     status_t RunPatchWork(PatchThreadType type, std::vector<LbPatchWork>& work);
-    // The same on a worker thread; B_BUSY while another worker runs.
+    // The same on a worker thread; B_BUSY while another worker runs, B_NO_MORE_THREADS
+    // when no thread can be had.
     status_t StartPatchWork(PatchThreadType type, std::vector<LbPatchWork> work);
     bool IsRunning() const;
-    // Waits for the running worker and returns its result.
+    // Waits for the running worker and returns its result (the last worker's when none
+    // runs).
     status_t WaitForWorker();
 
     // The selected patches as a patch-library document (the clipboard's text).
@@ -92,8 +98,10 @@ private:
     std::function<void()> mEndHandler;
 
     mutable std::mutex mThreadLock;
+    std::condition_variable mWorkerEnded;
     std::thread mWorker;
-    bool mRunning = false;
+    bool mRunning = false;           // from a start until the worker's last step
+    std::thread::id mWorkerId;       // the running worker's, once it runs
     status_t mWorkerResult = B_OK;
 };
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -86,6 +88,65 @@ TEST_F(LibrarianTest, SendAllWithOnlyReadOnlyBanksSendsNothingAndEnds)
               recorder.Events());
     std::vector<LbPatchWork> refused;
     EXPECT_EQ(B_ERROR, librarian.WorkForSelection(LB_PATCH_SEND, Bank("Toy Bank"), {}, &refused));
+}
+
+TEST_F(LibrarianTest, EndHandlerMayAskTheLibrarianWhileAStartComesIn)
+{
+    // A window's menus ask IsRunning() from the end handler while the user starts the
+    // next operation on another thread. The handler waits (at most half a minute) until
+    // that start has returned, then asks.
+    std::mutex lock;
+    std::condition_variable changed;
+    bool inHandler = false, startReturned = false, handlerAsked = false, runningInHandler = false;
+    librarian.SetEndHandler([&] {
+        std::unique_lock<std::mutex> guard(lock);
+        inHandler = true;
+        changed.notify_all();
+        if (!changed.wait_for(guard, std::chrono::seconds(30), [&] { return startReturned; }))
+            return;   // the start waited for this handler: asking now would never return
+        guard.unlock();
+        runningInHandler = librarian.IsRunning();
+        guard.lock();
+        handlerAsked = true;
+    });
+    ASSERT_EQ(B_OK, librarian.StartPatchWork(LB_PATCH_SEND, {}));
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(30), [&] { return inHandler; }));
+    }
+    status_t second = librarian.StartPatchWork(LB_PATCH_SEND, {});
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        startReturned = true;
+        changed.notify_all();
+    }
+    EXPECT_EQ(B_OK, librarian.WaitForWorker());
+    librarian.SetEndHandler(nullptr);
+    if (second == B_OK) librarian.WaitForWorker();
+    EXPECT_TRUE(handlerAsked) << "the start waited for the end handler";
+    EXPECT_EQ(B_BUSY, second) << "a worker started while the last one was still ending";
+    EXPECT_TRUE(runningInHandler);
+    EXPECT_FALSE(librarian.IsRunning());
+    // Once it has ended, the next operation starts.
+    EXPECT_EQ(B_OK, librarian.StartPatchWork(LB_PATCH_SEND, {}));
+    EXPECT_EQ(B_OK, librarian.WaitForWorker());
+}
+
+TEST_F(LibrarianTest, EndHandlerThatWaitsOrStartsDoesNotJoinItself)
+{
+    status_t waited = B_ERROR, started = B_ERROR;
+    librarian.SetEndHandler([&] {
+        waited = librarian.WaitForWorker();
+        started = librarian.StartPatchWork(LB_PATCH_REQUEST, {});
+    });
+    std::vector<LbPatchWork> work;
+    ASSERT_EQ(B_OK, librarian.WorkForSelection(LB_PATCH_REQUEST, Bank("Other Bank"), {}, &work));
+    ASSERT_EQ(B_OK, librarian.StartPatchWork(LB_PATCH_REQUEST, std::move(work)));
+    EXPECT_EQ(B_OK, librarian.WaitForWorker());
+    EXPECT_EQ(B_OK, waited);   // its own result, at once
+    EXPECT_EQ(B_BUSY, started);
+    EXPECT_FALSE(librarian.IsRunning());
+    EXPECT_STREQ("Sound 9", Bank("Other Bank")->PatchAt(9)->Name());
 }
 
 TEST_F(LibrarianTest, ReceiveSelectedWithoutSelectionFetchesTheWholeBank)
