@@ -31,8 +31,9 @@ public:
     // true when the bytes were taken as this bank's own.
     virtual bool ReceiveData(const uint8* data, uint32 length, LbBankSnapshotI* snapshot) const = 0;
     virtual void MakeActive(const LbPatchI* patch) const = 0;
-    // Rewrites the patch number inside a block so that the patch lands elsewhere.
-    virtual void SetNumber(LbDataI* data, int32 number) const = 0;
+    // Rewrites the patch number inside a block so that the patch lands elsewhere; an error
+    // (and the block as it was) when the block or the number cannot take it.
+    virtual status_t SetNumber(LbDataI* data, int32 number) const = 0;
     // Makes a stored block ready to leave for the instrument or a file (a device model
     // whose dumps carry a checksum recomputes it); a block nobody changed stays as it is.
     virtual status_t PrepareOutgoing(LbDataI* data) const { return B_OK; }

@@ -198,6 +198,9 @@ ssize_t LbBankSnapshot::WritePatches(LbXmlStreamI* stream, LbPatchIteratorI* pat
 status_t LbBankSnapshot::ReadFrom(LbXmlStreamI* stream, LbInt32IteratorI* numbers)
 {
     LbBankI* bank = Bank();
+    // The reading goes on past a patch that cannot be renumbered; the first such failure
+    // is returned.
+    status_t result = B_OK;
     while (char* tag = stream->ReadNextTag(nullptr, nullptr)) {
         bool end = strcmp(tag, kBankEndTag) == 0;
         bool isPatch = strcmp(tag, kPatchTag) == 0;
@@ -206,19 +209,27 @@ status_t LbBankSnapshot::ReadFrom(LbXmlStreamI* stream, LbInt32IteratorI* number
         if (!isPatch) continue;
         int32 number = -1;
         if (numbers) {
-            if (!numbers->HasNext()) return B_OK;
+            if (!numbers->HasNext()) return result;
             number = numbers->Next();
-            if (number > bank->Maximum()) return B_OK;
+            if (number > bank->Maximum()) return result;
         }
         LbBankPatch scratch;
         scratch.ReadFrom(stream);
         LbData* data = scratch.MutableData();
         if (data->Length() == 0) continue;
-        if (numbers) bank->SetNumber(data, number);
+        if (numbers) {
+            // A block that cannot carry its new number would land on the number it
+            // carries, over another patch: it is passed over instead.
+            status_t status = bank->SetNumber(data, number);
+            if (status != B_OK) {
+                if (result == B_OK) result = status;
+                continue;
+            }
+        }
         bank->ReceiveData(data->Bits(), data->Length(), this);
     }
     if (numbers == nullptr) mModified = false;
-    return B_OK;
+    return result;
 }
 
 int32 LbBankSnapshot::AddDependent(int32 type, BHandler* handler)

@@ -146,14 +146,17 @@ status_t LbDeviceSnapshot::ReadFrom(LbXmlStreamI* stream, const char* bankName, 
     if (bankName == nullptr || numbers == nullptr) return ReadAllFrom(stream);
     LbBankSnapshotI* target = SnapshotNamed(bankName);
     if (target == nullptr) return B_ERROR;
+    // A bank that passed over a patch (it could not be renumbered) does not end the
+    // reading; the first such error is returned.
+    status_t result = B_OK;
     std::string name;
     while (NextBank(stream, &name)) {
         LbBankSnapshotI* source = name.empty() ? nullptr : SnapshotNamed(name.c_str());
         if (source == nullptr || !target->Bank()->IsCompatible(source->Bank())) break;
         status_t status = target->ReadFrom(stream, numbers);
-        if (status < 0) return status;
+        if (result == B_OK) result = status;
     }
-    return B_OK;
+    return result;
 }
 
 namespace {

@@ -223,6 +223,7 @@ status_t LbLibrarian::Paste(const std::string& text, LbBankSnapshotI* bank, int3
         printf("LbLibrarian: nothing to paste into\n");
         return B_ERROR;
     }
+    if (first < bank->Bank()->Minimum() || first > bank->Bank()->Maximum()) return B_BAD_VALUE;
     if (mStatus) {
         mStatus->BeginStatus("Paste...");
         mStatus->BeginProgress(float(text.size()));

@@ -72,7 +72,9 @@ public:
     // The selected patches as a patch-library document (the clipboard's text).
     status_t Copy(const std::vector<LbPatchI*>& selected, std::string* text) const;
     // Reads a document's patches of `bank`'s name into `bank` from number `first` on, as
-    // far as the bank reaches. Documents of other instruments are passed over.
+    // far as the bank reaches. Documents of other instruments are passed over. B_BAD_VALUE
+    // for a first number outside the bank; a patch that cannot take its new number is
+    // passed over (its number stays empty) and its error returned.
     status_t Paste(const std::string& text, LbBankSnapshotI* bank, int32 first);
 
     // Saves the whole device snapshot as a patch-library document, whole or not at all.

@@ -19,7 +19,7 @@ public:
     bool ReceiveData(const uint8* data, uint32 length, LbBankSnapshotI* snapshot) const override;
     // Sends control change 32 with ActiveBankValue() when the bank type has one.
     void MakeActive(const LbPatchI* patch) const override;
-    void SetNumber(LbDataI* data, int32 number) const override { WriteNumber(data, number); }
+    status_t SetNumber(LbDataI* data, int32 number) const override { return WriteNumber(data, number); }
 
     // Writes the number bytes of the type; -1 when the block is too short for them.
     virtual status_t WriteNumber(LbDataI* data, int32 number) const = 0;

@@ -157,7 +157,7 @@ public:
     bool IsReadOnly() const override { return false; }
     status_t RequestData(int32, LbDataReceiverI*) const override { return B_ERROR; }
     bool ReceiveData(const uint8*, uint32, LbBankSnapshotI*) const override { return false; }
-    void SetNumber(LbDataI*, int32) const override {}
+    status_t SetNumber(LbDataI*, int32) const override { return B_ERROR; }
 };
 
 TEST(Banks, NamesDecideCompatibilityAndParametersAreIndexed)

@@ -149,6 +149,46 @@ TEST_F(LibrarianTest, EndHandlerThatWaitsOrStartsDoesNotJoinItself)
     EXPECT_STREQ("Sound 9", Bank("Other Bank")->PatchAt(9)->Name());
 }
 
+TEST_F(LibrarianTest, PastedPatchThatCannotBeRenumberedNeverOverwritesAnother)
+{
+    Fill("Toy Bank", {1, 2, 3});
+    std::string text;
+    ASSERT_EQ(B_OK, librarian.Copy({Bank("Toy Bank")->PatchAt(1), Bank("Toy Bank")->PatchAt(2),
+                                    Bank("Toy Bank")->PatchAt(3)},
+                                   &text));
+    // Slots 2 and 3 change after the copy: the copied blocks still carry numbers 2 and 3.
+    LbData keep2 = Block(2, "keep2"), keep3 = Block(3, "keep3");
+    Bank("Toy Bank")->InstallPatch(2, nullptr, &keep2);
+    Bank("Toy Bank")->InstallPatch(3, nullptr, &keep3);
+
+    studioBench.bank().refuseFrom = 51;   // 50 can be written into a block, 51 and 52 not
+    EXPECT_EQ(B_BAD_VALUE, librarian.Paste(text, Bank("Toy Bank"), 50));
+    EXPECT_STREQ("n1", Bank("Toy Bank")->PatchAt(50)->Name());
+    EXPECT_EQ(0u, Bank("Toy Bank")->PatchAt(51)->Data()->Length());
+    EXPECT_EQ(0u, Bank("Toy Bank")->PatchAt(52)->Data()->Length());
+    auto bytes = [&](int32 number) {
+        const LbDataI* data = Bank("Toy Bank")->PatchAt(number)->Data();
+        return std::string(reinterpret_cast<const char*>(data->Bits()), data->Length());
+    };
+    EXPECT_EQ(std::string("P\x02keep2"), bytes(2));
+    EXPECT_EQ(std::string("P\x03keep3"), bytes(3));
+}
+
+TEST_F(LibrarianTest, PasteRefusesAFirstNumberOutsideTheBank)
+{
+    Fill("Toy Bank", {10, 11});
+    std::string text;
+    ASSERT_EQ(B_OK, librarian.Copy({Bank("Toy Bank")->PatchAt(10), Bank("Toy Bank")->PatchAt(11)}, &text));
+    studioBench.bank().SetMinimum(10);
+    EXPECT_EQ(B_BAD_VALUE, librarian.Paste(text, Bank("Toy Bank"), 8));
+    EXPECT_EQ(B_BAD_VALUE, librarian.Paste(text, Bank("Toy Bank"), -1));
+    EXPECT_EQ(B_BAD_VALUE, librarian.Paste(text, Bank("Toy Bank"), 128));
+    for (int32 n : {8, 9, 12, 13}) EXPECT_EQ(0u, Bank("Toy Bank")->PatchAt(n)->Data()->Length()) << n;
+    // The bank's own first number is fine.
+    EXPECT_EQ(B_OK, librarian.Paste(text, Bank("Toy Bank"), 10));
+    EXPECT_STREQ("n10", Bank("Toy Bank")->PatchAt(10)->Name());
+}
+
 TEST_F(LibrarianTest, ReceiveSelectedWithoutSelectionFetchesTheWholeBank)
 {
     std::vector<LbPatchWork> work;

@@ -37,10 +37,14 @@ public:
         snapshot->InstallPatch(data[1], name.c_str(), &block);
         return true;
     }
-    void SetNumber(LbDataI* data, int32 number) const override
+    // Numbers from `refuseFrom` on cannot be written into a block.
+    status_t SetNumber(LbDataI* data, int32 number) const override
     {
-        if (data->Length() >= 2) data->Bits()[1] = uint8(number);
+        if (data->Length() < 2 || number >= refuseFrom) return B_BAD_VALUE;
+        data->Bits()[1] = uint8(number);
+        return B_OK;
     }
+    int32 refuseFrom = 256;
     // With `checksummed`, a block leaves with its last byte set to the low 7 bits of the
     // sum of the bytes after the number.
     status_t PrepareOutgoing(LbDataI* data) const override
