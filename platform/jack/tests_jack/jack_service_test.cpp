@@ -1,0 +1,276 @@
+// The shared JACK client over the test run's JACK server (dummy driver).
+#include "jack/JackService.h"
+
+#include "kernel/OS.h"
+#include "kernel/tests/AllocationCount.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool JackRunning()
+{
+	return getenv("SUITE_JACK_RUNNING") != nullptr;
+}
+
+#define REQUIRE_JACK() \
+	if (!JackRunning()) \
+		GTEST_SKIP() << "no JACK server running (./test starts one)"
+
+struct Counter {
+	std::atomic<int64> calls{0};
+	Counter* before = nullptr;      // a hook that must run before this one each period
+	std::atomic<int64> outOfOrder{0};
+};
+
+void CountingHook(uint32, void* cookie)
+{
+	auto* counter = static_cast<Counter*>(cookie);
+	allocation_count::WatchThisThread();
+	int64 calls = counter->calls.fetch_add(1) + 1;
+	if (counter->before != nullptr && counter->before->calls.load() < calls)
+		counter->outOfOrder.fetch_add(1);
+}
+
+// A JACK client of its own (not the service), as another program would be: an audio
+// input port that records the frame time of the first period carrying a non-zero sample.
+class ProbeClient {
+public:
+	ProbeClient()
+	{
+		fClient = jack_client_open("service test probe", JackNoStartServer, nullptr);
+		if (fClient == nullptr)
+			return;
+		fIn = jack_port_register(fClient, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+		jack_set_process_callback(fClient, Process, this);
+		jack_activate(fClient);
+	}
+	~ProbeClient()
+	{
+		if (fClient != nullptr) {
+			jack_deactivate(fClient);
+			jack_client_close(fClient);
+		}
+	}
+	bool Ok() const { return fClient != nullptr && fIn != nullptr; }
+	std::string InName() const { return jack_port_name(fIn); }
+	// Frame time of the first period that heard the sound; 0 before.
+	uint64 HeardAt() const { return fHeardAt.load(); }
+
+private:
+	static int Process(jack_nframes_t frames, void* self)
+	{
+		auto* probe = static_cast<ProbeClient*>(self);
+		auto* samples = static_cast<float*>(jack_port_get_buffer(probe->fIn, frames));
+		if (probe->fHeardAt.load() == 0 && samples[0] != 0.0f)
+			probe->fHeardAt.store(jack_last_frame_time(probe->fClient) | (uint64(1) << 40));
+		return 0;
+	}
+
+	jack_client_t* fClient = nullptr;
+	jack_port_t* fIn = nullptr;
+	std::atomic<uint64> fHeardAt{0};
+};
+
+struct Tone {
+	jack_port_t* out = nullptr;
+};
+
+void ToneHook(uint32 frames, void* cookie)
+{
+	float* samples = JackService::AudioBuffer(static_cast<Tone*>(cookie)->out, frames);
+	for (uint32 i = 0; i < frames; i++)
+		samples[i] = 0.5f;
+}
+
+}  // namespace
+
+TEST(JackService, WithoutAServerSaysSoAndOpensNothing)
+{
+	// Nobody holds the service yet in this program: it opens now, on a server that is
+	// not there.
+	const char* saved = getenv("JACK_DEFAULT_SERVER");
+	std::string previous = saved != nullptr ? saved : "";
+	setenv("JACK_DEFAULT_SERVER", "suite-no-such-server", 1);
+	setenv("JACK_NO_START_SERVER", "1", 1);
+	status_t status = B_OK;
+	std::string message;
+	JackService* service = JackService::Acquire("nobody", &status, &message);
+	if (saved != nullptr)
+		setenv("JACK_DEFAULT_SERVER", previous.c_str(), 1);
+	else
+		unsetenv("JACK_DEFAULT_SERVER");
+	EXPECT_EQ(service, nullptr);
+	EXPECT_EQ(status, B_NO_INIT);
+	EXPECT_NE(message.find("suite-no-such-server"), std::string::npos) << message;
+}
+
+TEST(JackService, IsSharedByItsUsersAndNamedByTheFirst)
+{
+	REQUIRE_JACK();
+	status_t status;
+	JackService* first = JackService::Acquire("service test", &status);
+	ASSERT_NE(first, nullptr) << strerror_status(status);
+	JackService* second = JackService::Acquire("another name");
+	ASSERT_EQ(second, first);
+	EXPECT_EQ(std::string(first->ClientName()).rfind("service test", 0), 0u)
+		<< first->ClientName();
+	EXPECT_GT(first->SampleRate(), 0u);
+	EXPECT_GT(first->BufferSize(), 0u);
+
+	// The clock runs: periods follow one another, frames advance by the period length.
+	ASSERT_EQ(first->WaitPeriods(2), B_OK);
+	JackPeriod a = first->CurrentPeriod();
+	ASSERT_EQ(first->WaitForPeriod(a.period + 3), B_OK);
+	JackPeriod b = first->CurrentPeriod();
+	EXPECT_GE(b.period, a.period + 3);
+	EXPECT_EQ(b.frame - a.frame, (b.period - a.period) * a.frames);
+	EXPECT_GT(b.startTime, a.startTime);
+	EXPECT_LE(b.startTime, system_time());
+	EXPECT_EQ(first->WaitForPeriod(first->Periods() + 1000000, 20000), B_TIMED_OUT);
+
+	second->Release();
+	// Still open for the first user: its own port can be made.
+	jack_port_t* port = first->RegisterPort("still here", JackPortType::Midi,
+		JackPortDirection::Input, &status);
+	EXPECT_NE(port, nullptr) << strerror_status(status);
+	first->Release();
+
+	// The last user closed it: the next user opens a client of its own name.
+	JackService* third = JackService::Acquire("service test again");
+	ASSERT_NE(third, nullptr);
+	EXPECT_EQ(std::string(third->ClientName()).rfind("service test again", 0), 0u);
+	third->Release();
+}
+
+TEST(JackService, RegistersPortsByNameAndListsThem)
+{
+	REQUIRE_JACK();
+	JackService* jack = JackService::Acquire("service test ports");
+	ASSERT_NE(jack, nullptr);
+	status_t status;
+	jack_port_t* midiIn = jack->RegisterPort("MIDI In", JackPortType::Midi,
+		JackPortDirection::Input, &status);
+	ASSERT_NE(midiIn, nullptr);
+	jack_port_t* audioOut = jack->RegisterPort("out_1", JackPortType::Audio,
+		JackPortDirection::Output, &status);
+	ASSERT_NE(audioOut, nullptr);
+	EXPECT_EQ(jack->RegisterPort("MIDI In", JackPortType::Midi, JackPortDirection::Output,
+		&status), nullptr);
+	EXPECT_EQ(status, B_NAME_IN_USE);
+	EXPECT_EQ(jack->RegisterPort("", JackPortType::Midi, JackPortDirection::Output,
+		&status), nullptr);
+	EXPECT_EQ(status, B_BAD_VALUE);
+	EXPECT_EQ(jack->RegisterPort(std::string(400, 'x').c_str(), JackPortType::Audio,
+		JackPortDirection::Output, &status), nullptr);
+	EXPECT_EQ(status, B_BAD_VALUE);
+
+	std::string midiName = JackService::PortName(midiIn);
+	EXPECT_EQ(midiName, std::string(jack->ClientName()) + ":MIDI In");
+	auto contains = [](const std::vector<std::string>& names, const std::string& name) {
+		return std::find(names.begin(), names.end(), name) != names.end();
+	};
+	EXPECT_TRUE(contains(jack->FindPorts(JackPortType::Midi, JackPortDirection::Input, true),
+		midiName));
+	EXPECT_FALSE(contains(jack->FindPorts(JackPortType::Midi, JackPortDirection::Input),
+		midiName));
+	EXPECT_FALSE(contains(jack->FindPorts(JackPortType::Audio, JackPortDirection::Input,
+		true), midiName));
+	EXPECT_TRUE(contains(jack->FindPorts(JackPortType::Audio, JackPortDirection::Output,
+		true), JackService::PortName(audioOut)));
+
+	EXPECT_EQ(jack->UnregisterPort(midiIn), B_OK);
+	EXPECT_EQ(jack->UnregisterPort(midiIn), B_BAD_VALUE);
+	EXPECT_FALSE(contains(jack->FindPorts(JackPortType::Midi, JackPortDirection::Input, true),
+		midiName));
+	jack->Release();  // unregisters out_1
+}
+
+TEST(JackService, HooksComeAndGoWithoutAllocatingOnTheProcessThread)
+{
+	REQUIRE_JACK();
+	JackService* jack = JackService::Acquire("service test hooks");
+	ASSERT_NE(jack, nullptr);
+	Counter a, b;
+	b.before = &a;
+	EXPECT_EQ(jack->AddProcessHook(nullptr, &a), B_BAD_VALUE);
+	ASSERT_EQ(jack->AddProcessHook(CountingHook, &a), B_OK);
+	EXPECT_EQ(jack->AddProcessHook(CountingHook, &a), B_NAME_IN_USE);
+	ASSERT_EQ(jack->AddProcessHook(CountingHook, &b), B_OK);
+	ASSERT_EQ(jack->WaitPeriods(4), B_OK);
+	long before = allocation_count::OnWatchedThread();
+
+	// Hooks of a third counter come and go many times while the process thread runs.
+	for (int i = 0; i < 200; i++) {
+		Counter transient;
+		ASSERT_EQ(jack->AddProcessHook(CountingHook, &transient), B_OK);
+		ASSERT_EQ(jack->RemoveProcessHook(CountingHook, &transient), B_OK);
+		// Once removed it is never called again: `transient` goes now.
+	}
+	ASSERT_EQ(jack->WaitPeriods(4), B_OK);
+	EXPECT_GT(a.calls.load(), 6);
+	// b runs after a in every period.
+	EXPECT_EQ(b.outOfOrder.load(), 0);
+
+	EXPECT_EQ(jack->RemoveProcessHook(CountingHook, &a), B_OK);
+	EXPECT_EQ(jack->RemoveProcessHook(CountingHook, &a), B_NAME_NOT_FOUND);
+	int64 callsOfA = a.calls.load();
+	ASSERT_EQ(jack->WaitPeriods(3), B_OK);
+	EXPECT_EQ(a.calls.load(), callsOfA);
+	EXPECT_GE(b.calls.load(), callsOfA + 2);
+	EXPECT_EQ(allocation_count::OnWatchedThread() - before, 0);
+
+	std::vector<Counter> many(JackService::kMaxProcessHooks);
+	int added = 1;  // b
+	for (Counter& counter : many) {
+		status_t status = jack->AddProcessHook(CountingHook, &counter);
+		if (status != B_OK) {
+			EXPECT_EQ(status, B_NO_MORE_PORTS);
+			break;
+		}
+		added++;
+	}
+	EXPECT_EQ(added, JackService::kMaxProcessHooks);
+	for (Counter& counter : many)
+		jack->RemoveProcessHook(CountingHook, &counter);
+	jack->RemoveProcessHook(CountingHook, &b);
+	allocation_count::StopWatching();
+	jack->Release();
+}
+
+TEST(JackService, ConnectReturnsOnceTheConnectionCarries)
+{
+	REQUIRE_JACK();
+	JackService* jack = JackService::Acquire("service test connect");
+	ASSERT_NE(jack, nullptr);
+	Tone tone;
+	tone.out = jack->RegisterPort("out", JackPortType::Audio, JackPortDirection::Output);
+	ASSERT_NE(tone.out, nullptr);
+	ASSERT_EQ(jack->AddProcessHook(ToneHook, &tone), B_OK);
+	EXPECT_EQ(jack->Connect(JackService::PortName(tone.out), "nobody:nothing"),
+		B_NAME_NOT_FOUND);
+
+	for (int round = 0; round < 5; round++) {
+		ProbeClient probe;
+		ASSERT_TRUE(probe.Ok());
+		ASSERT_EQ(jack->Connect(JackService::PortName(tone.out), probe.InName()), B_OK);
+		// The probe heard the tone in a period that had begun by the time Connect
+		// returned: what is sent from now on travels the connection.
+		JackPeriod now = jack->CurrentPeriod();
+		uint64 heard = probe.HeardAt();
+		ASSERT_NE(heard, 0u) << "round " << round << ": connected, but nothing arrived";
+		EXPECT_LE(heard & 0xffffffffu, now.frame & 0xffffffffu) << "round " << round;
+		// Connecting again is no error and confirms at once.
+		EXPECT_EQ(jack->Connect(JackService::PortName(tone.out), probe.InName()), B_OK);
+		EXPECT_EQ(jack->Disconnect(JackService::PortName(tone.out), probe.InName()), B_OK);
+	}
+	EXPECT_EQ(jack->RemoveProcessHook(ToneHook, &tone), B_OK);
+	EXPECT_EQ(jack->UnregisterPort(tone.out), B_OK);
+	jack->Release();
+}
