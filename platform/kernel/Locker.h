@@ -1,6 +1,8 @@
 // BLocker: a recursive lock with time-outs that knows its owner thread.
 // BAutolock: holds a BLocker, a BLooper or anything with Lock()/Unlock() for a scope.
-// Thread rules: any thread may lock; only the owner unlocks.
+// Thread rules: any thread may lock; only the owner unlocks. The lock inherits priority:
+// while a real-time thread waits for it, the holder runs at the waiter's priority.
+// Locking and unlocking allocate nothing, also on a thread the kernel did not start.
 #pragma once
 
 #include "kernel/SupportDefs.h"

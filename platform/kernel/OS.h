@@ -3,15 +3,21 @@
 // Time: system_time() is microseconds on a monotonic clock; snooze() sleeps.
 // Threads: spawn_thread() makes a suspended thread with a name and a priority;
 //   resume_thread() starts it, wait_for_thread() joins it and gives its exit value
-//   (it also starts a thread that was never resumed). Priorities are recorded and
-//   reported but do not change Linux scheduling.
+//   (it also starts a thread that was never resumed). Priorities are applied:
+//   B_REAL_TIME_DISPLAY_PRIORITY and above ask for SCHED_FIFO (100 to 120 become FIFO
+//   priorities 10 to 30), lower ones run under the normal policy with nice
+//   10 - priority (at least -10); where the system refuses, the thread keeps its
+//   scheduling and the recorded priority still changes. find_thread(NULL) never
+//   allocates, also on a thread the kernel did not start (an audio callback).
 //   kill_thread() is cooperative: it marks the thread killed and wakes it from any wait
 //   in this header (snooze, acquire_sem, read_port, write_port), which then return
 //   B_INTERRUPTED, as does every later wait of that thread. Code running on a thread that
 //   may be killed leaves its loops when thread_killed() is true.
 // Semaphores: counting, with optional time-outs; delete_sem() wakes every waiter with
 //   B_BAD_SEM_ID.
-// Ports: bounded queues of (code, bytes) messages. Writers block while the port is full,
+// Ports: bounded queues of (code, bytes) messages, with their slots allocated by
+//   create_port(): writing and reading a message of up to 256 bytes allocates nothing and
+//   takes only the port's own short lock. Writers block while the port is full,
 //   readers while it is empty, both with optional time-outs. A closed port takes no more
 //   messages but can be read empty; a deleted port fails everything with B_BAD_PORT_ID.
 // All functions are safe to call from any thread.

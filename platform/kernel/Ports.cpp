@@ -1,10 +1,14 @@
 // Ports: bounded queues of (code, bytes) messages, kept in one process-wide table.
+//
+// Each port's queue is a ring of fixed slots allocated when the port is made. A message
+// of up to kSlotBytes travels inside its slot, so writing and reading it allocate
+// nothing; a larger one gets a block of its own, made before the port's lock is taken.
+// Finding the port by id takes no global lock (see ObjectTable).
 
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "KernelWait.h"
 #include "kernel/OS.h"
@@ -13,40 +17,72 @@ using namespace kernel_internal;
 
 namespace {
 
-struct PortMessage {
+constexpr size_t kSlotBytes = 256;
+constexpr size_t kMaxPorts = 16384;
+
+struct PortSlot {
 	int32 code;
-	std::vector<uint8> bytes;
+	uint32 size;
+	uint8* large;            // the bytes when size > kSlotBytes (owned), else null
+	uint8 bytes[kSlotBytes];
+
+	const uint8* Data() const { return large != nullptr ? large : bytes; }
 };
 
 struct Port : Waitable {
+	port_id id = 0;          // 0 while free; everything here guarded by mutex
 	std::string name;
 	size_t capacity = 0;
-	std::deque<PortMessage> queue;
+	// Left uninitialised: only slots in use are touched, so a big capacity costs
+	// address space, not memory.
+	std::unique_ptr<PortSlot[]> slots;
+	size_t head = 0;         // the oldest message
+	size_t count = 0;
 	bool closed = false;
-	bool deleted = false;
+
+	PortSlot& Front() { return slots[head]; }
+	void PopFront()
+	{
+		delete[] slots[head].large;
+		head = (head + 1) % capacity;
+		count--;
+	}
+	void Clear()
+	{
+		while (count > 0)
+			PopFront();
+	}
 };
 
 ObjectTable<Port>& Table()
 {
-	static auto* table = new ObjectTable<Port>;
+	static auto* table = new ObjectTable<Port>(kMaxPorts);
 	return *table;
 }
 
-std::shared_ptr<Port> Lookup(port_id id)
+// The port of this id with its lock held, or null (B_BAD_PORT_ID).
+Port* LockPort(port_id id, std::unique_lock<std::mutex>& lock)
 {
-	return Table().Lookup(id);
+	const std::shared_ptr<Port>* found = Table().Lookup(id);
+	if (found == nullptr)
+		return nullptr;
+	lock = std::unique_lock<std::mutex>((*found)->mutex);
+	if ((*found)->id != id) {
+		lock.unlock();
+		return nullptr;
+	}
+	return found->get();
 }
 
-constexpr size_t kMaxPorts = 16384;
-
 // Waits for a message to read; B_OK with one at the front of the queue.
-status_t WaitForMessage(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Port>& port,
-	uint32 flags, bigtime_t timeout)
+status_t WaitForMessage(std::unique_lock<std::mutex>& lock, port_id id, uint32 flags,
+	bigtime_t timeout)
 {
+	const std::shared_ptr<Port>& port = *Table().Lookup(id);
 	Deadline deadline = MakeDeadline(flags, timeout);
 	return WaitUntil(
-		lock, port, deadline, [&] { return !port->queue.empty(); },
-		[&] { return port->deleted || (port->closed && port->queue.empty()); }, B_BAD_PORT_ID);
+		lock, port, deadline, [&] { return port->count > 0; },
+		[&] { return port->id != id || (port->closed && port->count == 0); }, B_BAD_PORT_ID);
 }
 
 }  // namespace
@@ -55,10 +91,18 @@ port_id create_port(int32 capacity, const char* name)
 {
 	if (capacity < 1 || capacity > B_MAX_PORT_CAPACITY)
 		return B_BAD_VALUE;
-	auto port = std::make_shared<Port>();
-	port->capacity = size_t(capacity);
-	port->name = name ? name : "";
-	port_id id = Table().Add(port, kMaxPorts);
+	std::unique_ptr<PortSlot[]> slots(new (std::nothrow) PortSlot[size_t(capacity)]);
+	if (slots == nullptr)
+		return B_NO_MEMORY;
+	std::string text = name ? name : "";
+	port_id id = Table().Add([&](Port& port) {
+		port.name.swap(text);
+		port.capacity = size_t(capacity);
+		port.slots = std::move(slots);
+		port.head = 0;
+		port.count = 0;
+		port.closed = false;
+	});
 	return id < 0 ? B_NO_MORE_PORTS : id;
 }
 
@@ -72,10 +116,10 @@ port_id find_port(const char* name)
 
 status_t close_port(port_id id)
 {
-	auto port = Lookup(id);
-	if (!port)
+	std::unique_lock<std::mutex> lock;
+	Port* port = LockPort(id, lock);
+	if (port == nullptr)
 		return B_BAD_PORT_ID;
-	std::lock_guard<std::mutex> guard(port->mutex);
 	port->closed = true;
 	port->cv.notify_all();
 	return B_OK;
@@ -83,14 +127,13 @@ status_t close_port(port_id id)
 
 status_t delete_port(port_id id)
 {
-	std::shared_ptr<Port> port = Table().Remove(id);
-	if (!port)
-		return B_BAD_PORT_ID;
-	std::lock_guard<std::mutex> guard(port->mutex);
-	port->deleted = true;
-	port->queue.clear();
-	port->cv.notify_all();
-	return B_OK;
+	std::unique_ptr<PortSlot[]> slots;  // freed after the locks are gone
+	bool removed = Table().Remove(id, [&](Port& port) {
+		port.Clear();
+		slots = std::move(port.slots);
+		port.name.clear();
+	});
+	return removed ? B_OK : B_BAD_PORT_ID;
 }
 
 status_t write_port(port_id id, int32 code, const void* buffer, size_t bufferSize)
@@ -103,24 +146,31 @@ status_t write_port_etc(port_id id, int32 code, const void* buffer, size_t buffe
 {
 	if (bufferSize > B_MAX_PORT_MESSAGE_SIZE || (buffer == nullptr && bufferSize > 0))
 		return B_BAD_VALUE;
-	auto port = Lookup(id);
-	if (!port)
-		return B_BAD_PORT_ID;
-	PortMessage message{code, {}};
-	try {
-		message.bytes.assign(static_cast<const uint8*>(buffer),
-			static_cast<const uint8*>(buffer) + bufferSize);
-	} catch (const std::bad_alloc&) {
-		return B_NO_MEMORY;
+	std::unique_ptr<uint8[]> large;
+	if (bufferSize > kSlotBytes) {
+		large.reset(new (std::nothrow) uint8[bufferSize]);
+		if (large == nullptr)
+			return B_NO_MEMORY;
+		std::memcpy(large.get(), buffer, bufferSize);
 	}
+	std::unique_lock<std::mutex> lock;
+	Port* port = LockPort(id, lock);
+	if (port == nullptr)
+		return B_BAD_PORT_ID;
+	const std::shared_ptr<Port>& owner = *Table().Lookup(id);
 	Deadline deadline = MakeDeadline(flags, timeout);
-	std::unique_lock<std::mutex> lock(port->mutex);
 	status_t status = WaitUntil(
-		lock, port, deadline, [&] { return port->queue.size() < port->capacity; },
-		[&] { return port->deleted || port->closed; }, B_BAD_PORT_ID);
+		lock, owner, deadline, [&] { return port->count < port->capacity; },
+		[&] { return port->id != id || port->closed; }, B_BAD_PORT_ID);
 	if (status != B_OK)
 		return status;
-	port->queue.push_back(std::move(message));
+	PortSlot& slot = port->slots[(port->head + port->count) % port->capacity];
+	slot.code = code;
+	slot.size = uint32(bufferSize);
+	slot.large = large.release();
+	if (slot.large == nullptr && bufferSize > 0)
+		std::memcpy(slot.bytes, buffer, bufferSize);
+	port->count++;
 	port->cv.notify_all();
 	return B_OK;
 }
@@ -135,19 +185,19 @@ ssize_t read_port_etc(port_id id, int32* code, void* buffer, size_t bufferSize, 
 {
 	if (code == nullptr || (buffer == nullptr && bufferSize > 0))
 		return B_BAD_VALUE;
-	auto port = Lookup(id);
-	if (!port)
+	std::unique_lock<std::mutex> lock;
+	Port* port = LockPort(id, lock);
+	if (port == nullptr)
 		return B_BAD_PORT_ID;
-	std::unique_lock<std::mutex> lock(port->mutex);
-	status_t status = WaitForMessage(lock, port, flags, timeout);
+	status_t status = WaitForMessage(lock, id, flags, timeout);
 	if (status != B_OK)
 		return status;
-	PortMessage& message = port->queue.front();
-	size_t n = message.bytes.size() < bufferSize ? message.bytes.size() : bufferSize;
+	PortSlot& message = port->Front();
+	size_t n = message.size < bufferSize ? message.size : bufferSize;
 	if (n > 0)
-		std::memcpy(buffer, message.bytes.data(), n);
+		std::memcpy(buffer, message.Data(), n);
 	*code = message.code;
-	port->queue.pop_front();
+	port->PopFront();
 	port->cv.notify_all();
 	return ssize_t(n);
 }
@@ -159,21 +209,21 @@ ssize_t port_buffer_size(port_id id)
 
 ssize_t port_buffer_size_etc(port_id id, uint32 flags, bigtime_t timeout)
 {
-	auto port = Lookup(id);
-	if (!port)
+	std::unique_lock<std::mutex> lock;
+	Port* port = LockPort(id, lock);
+	if (port == nullptr)
 		return B_BAD_PORT_ID;
-	std::unique_lock<std::mutex> lock(port->mutex);
-	status_t status = WaitForMessage(lock, port, flags, timeout);
+	status_t status = WaitForMessage(lock, id, flags, timeout);
 	if (status != B_OK)
 		return status;
-	return ssize_t(port->queue.front().bytes.size());
+	return ssize_t(port->Front().size);
 }
 
 ssize_t port_count(port_id id)
 {
-	auto port = Lookup(id);
-	if (!port)
+	std::unique_lock<std::mutex> lock;
+	Port* port = LockPort(id, lock);
+	if (port == nullptr)
 		return B_BAD_PORT_ID;
-	std::lock_guard<std::mutex> guard(port->mutex);
-	return ssize_t(port->queue.size());
+	return ssize_t(port->count);
 }

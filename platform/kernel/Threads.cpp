@@ -1,6 +1,16 @@
 // Threads with names and priorities on std::thread, kept in one process-wide table.
+//
+// Priorities are applied: real-time ones (B_REAL_TIME_DISPLAY_PRIORITY and above) ask
+// for SCHED_FIFO, the others for the normal policy with a nice value; where the system
+// refuses, the thread runs on as it was and only the recorded priority changes.
+// A thread the kernel did not start (an audio callback's, JACK's process thread) gets
+// its id without allocating; its record is made only when it first waits on a kernel
+// object or asks about itself.
 
 #include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -26,6 +36,9 @@ struct ThreadRecord {
 	bool spawned = false;   // made by spawn_thread (else a thread we merely met)
 	bool started = false;
 	bool done = false;
+	bool running = false;     // handle and tid are set (guarded by the table mutex)
+	pthread_t handle{};
+	pid_t tid = 0;
 	status_t exitValue = B_OK;
 	std::atomic<bool> killed{false};
 	// The object the thread currently waits on, for kill_thread to wake it.
@@ -37,16 +50,23 @@ struct ThreadRecord {
 
 constexpr size_t kKeptFinishedThreads = 1024;
 
+void ForgetForeignThread(void* record);
+
 struct ThreadTable {
 	std::mutex mutex;
 	std::map<thread_id, std::shared_ptr<ThreadRecord>> threads;
 	std::deque<thread_id> finishedOrder;
-	thread_id nextId = 1;
+	std::atomic<thread_id> nextId{1};
+	pthread_key_t foreignKey;   // drops a foreign thread's record when it ends
 
+	ThreadTable() { pthread_key_create(&foreignKey, ForgetForeignThread); }
+
+	// Lock-free: a foreign thread asks for its id from any context.
 	thread_id NewId()
 	{
-		thread_id id = nextId;
-		nextId = nextId == INT32_MAX ? 1 : nextId + 1;
+		thread_id id = nextId.load();
+		while (!nextId.compare_exchange_weak(id, id == INT32_MAX ? 1 : id + 1)) {
+		}
 		return id;
 	}
 };
@@ -57,36 +77,66 @@ ThreadTable& Table()
 	return *table;
 }
 
-// Record of the calling thread; foreign threads get one on first use, dropped at exit.
-struct CurrentThread {
-	std::shared_ptr<ThreadRecord> record;
-	bool foreign = false;
-	~CurrentThread()
-	{
-		if (foreign && record) {
-			ThreadTable& table = Table();
-			std::lock_guard<std::mutex> guard(table.mutex);
-			table.threads.erase(record->id);
-		}
-	}
-};
+// Made while the program loads, so that a foreign thread's first question never makes it.
+[[maybe_unused]] ThreadTable& gEagerTable = Table();
 
-thread_local CurrentThread tCurrent;
+// The calling thread's record (owned by the table, or by RunThread's stack for spawned
+// threads), and a foreign thread's id before it has a record. Plain values: a
+// thread_local with a destructor would allocate on a foreign thread's first use.
+thread_local ThreadRecord* tRecord = nullptr;
+thread_local thread_id tForeignId = 0;
 
-std::shared_ptr<ThreadRecord> Self()
+thread_id CurrentId()
 {
-	if (!tCurrent.record) {
+	if (tRecord != nullptr)
+		return tRecord->id;
+	if (tForeignId == 0)
+		tForeignId = Table().NewId();
+	return tForeignId;
+}
+
+void ForgetForeignThread(void* record)
+{
+	auto* self = static_cast<ThreadRecord*>(record);
+	ThreadTable& table = Table();
+	std::lock_guard<std::mutex> guard(table.mutex);
+	table.threads.erase(self->id);  // may free *self
+	tRecord = nullptr;
+}
+
+// The calling thread's record, made now for a foreign thread.
+ThreadRecord* Self()
+{
+	if (tRecord == nullptr) {
 		auto record = std::make_shared<ThreadRecord>();
 		record->name = "thread";
 		record->started = true;
+		record->running = true;
+		record->handle = pthread_self();
+		record->tid = gettid();
+		record->id = CurrentId();
 		ThreadTable& table = Table();
 		std::lock_guard<std::mutex> guard(table.mutex);
-		record->id = table.NewId();
 		table.threads[record->id] = record;
-		tCurrent.record = record;
-		tCurrent.foreign = true;
+		tRecord = record.get();
+		pthread_setspecific(table.foreignKey, tRecord);
 	}
-	return tCurrent.record;
+	return tRecord;
+}
+
+// Real-time priorities ask for SCHED_FIFO; the others run under the normal policy with
+// a nice value (B_NORMAL_PRIORITY is nice 0). What the system refuses is left as it was.
+void ApplyPriority(pthread_t handle, pid_t tid, int32 priority)
+{
+	sched_param param{};
+	if (priority >= B_REAL_TIME_DISPLAY_PRIORITY) {
+		param.sched_priority = priority - 90;  // 10 to 30: below JACK's own threads
+		pthread_setschedparam(handle, SCHED_FIFO, &param);
+		return;
+	}
+	pthread_setschedparam(handle, SCHED_OTHER, &param);
+	int nice = B_NORMAL_PRIORITY - priority;
+	setpriority(PRIO_PROCESS, id_t(tid), nice < -10 ? -10 : nice);
 }
 
 std::shared_ptr<ThreadRecord> Lookup(thread_id id)
@@ -115,12 +165,21 @@ void SetSystemName(pthread_t handle, const std::string& name)
 
 void RunThread(std::shared_ptr<ThreadRecord> record)
 {
-	tCurrent.record = record;
+	tRecord = record.get();
 	SetSystemName(pthread_self(), record->name);
+	{
+		ThreadTable& table = Table();
+		std::lock_guard<std::mutex> guard(table.mutex);
+		record->handle = pthread_self();
+		record->tid = gettid();
+		record->running = true;
+		ApplyPriority(record->handle, record->tid, record->priority);
+	}
 	status_t result = record->func(record->data);
 	ThreadTable& table = Table();
 	std::lock_guard<std::mutex> guard(table.mutex);
 	record->exitValue = result;
+	record->running = false;
 	record->done = true;
 	record->finished.notify_all();
 	table.finishedOrder.push_back(record->id);
@@ -159,14 +218,14 @@ WaitRegistration::WaitRegistration(const std::shared_ptr<Waitable>& w)
 
 WaitRegistration::~WaitRegistration()
 {
-	auto& self = tCurrent.record;
+	ThreadRecord* self = tRecord;
 	std::lock_guard<std::mutex> guard(self->waitMutex);
 	self->waitingOn.reset();
 }
 
 bool WaitRegistration::Killed() const
 {
-	return tCurrent.record->killed.load();
+	return tRecord->killed.load();
 }
 
 }  // namespace kernel_internal
@@ -250,13 +309,14 @@ status_t kill_thread(thread_id thread)
 
 bool thread_killed()
 {
-	return Self()->killed.load();
+	// A foreign thread without a record was never named to kill_thread.
+	return tRecord != nullptr && tRecord->killed.load();
 }
 
 thread_id find_thread(const char* name)
 {
 	if (name == nullptr)
-		return Self()->id;
+		return CurrentId();
 	ThreadTable& table = Table();
 	std::lock_guard<std::mutex> guard(table.mutex);
 	for (auto& [id, record] : table.threads) {
@@ -276,7 +336,7 @@ status_t rename_thread(thread_id thread, const char* newName)
 	if (it == table.threads.end() || it->second->done)
 		return B_BAD_THREAD_ID;
 	CopyName(it->second->name, newName);
-	if (thread == tCurrent.record->id)
+	if (tRecord != nullptr && thread == tRecord->id)
 		SetSystemName(pthread_self(), it->second->name);
 	return B_OK;
 }
@@ -296,8 +356,11 @@ status_t set_thread_priority(thread_id thread, int32 newPriority)
 	auto it = table.threads.find(thread);
 	if (it == table.threads.end() || it->second->done)
 		return B_BAD_THREAD_ID;
-	int32 old = it->second->priority;
-	it->second->priority = newPriority;
+	ThreadRecord& record = *it->second;
+	int32 old = record.priority;
+	record.priority = newPriority;
+	if (record.running)
+		ApplyPriority(record.handle, record.tid, newPriority);
 	return old;
 }
 

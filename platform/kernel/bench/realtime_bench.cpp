@@ -1,0 +1,57 @@
+// Cost of the kernel's real-time hand-offs: a port message written and read back, and
+// items through the single-producer/single-consumer ring.
+#include <benchmark/benchmark.h>
+
+#include <thread>
+
+#include "kernel/OS.h"
+#include "kernel/SpscRing.h"
+
+static void BM_PortWriteRead64Bytes(benchmark::State& state)
+{
+	port_id port = create_port(64, "bench");
+	char message[64] = {};
+	char back[64];
+	int32 code;
+	for (auto _ : state) {
+		write_port(port, 1, message, sizeof message);
+		benchmark::DoNotOptimize(read_port(port, &code, back, sizeof back));
+	}
+	delete_port(port);
+}
+BENCHMARK(BM_PortWriteRead64Bytes);
+
+static void BM_SpscRingAcrossThreads(benchmark::State& state)
+{
+	SpscRing<uint64> ring(1024);
+	constexpr uint64 kItems = 1 << 20;
+	for (auto _ : state) {
+		std::thread consumer([&] {
+			uint64 value;
+			for (uint64 got = 0; got < kItems;) {
+				if (ring.Pop(value))
+					got++;
+			}
+		});
+		for (uint64 i = 0; i < kItems;) {
+			if (ring.Push(i))
+				i++;
+		}
+		consumer.join();
+	}
+	state.SetItemsProcessed(int64_t(state.iterations() * kItems));
+}
+BENCHMARK(BM_SpscRingAcrossThreads)->Unit(benchmark::kMillisecond);
+
+static void BM_SpscByteRingMidiMessage(benchmark::State& state)
+{
+	SpscByteRing ring(4096);
+	const uint8 noteOn[3] = {0x90, 60, 100};
+	uint8 back[16];
+	bigtime_t stamp = 0;
+	for (auto _ : state) {
+		ring.Write(&stamp, sizeof stamp, noteOn, sizeof noteOn);
+		benchmark::DoNotOptimize(ring.Read(back, sizeof back));
+	}
+}
+BENCHMARK(BM_SpscByteRingMidiMessage);
