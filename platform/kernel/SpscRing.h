@@ -136,7 +136,11 @@ public:
 		return length;
 	}
 
-	bool Empty() const { return NextLength() < 0; }
+	// Either side, or a third thread watching the ring drain.
+	bool Empty() const
+	{
+		return fHead.load(std::memory_order_acquire) == fTail.load(std::memory_order_acquire);
+	}
 	size_t Capacity() const { return fMask + 1; }
 
 private:

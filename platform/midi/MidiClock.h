@@ -2,6 +2,10 @@
 #ifndef MIDI_MIDICLOCK_H
 #define MIDI_MIDICLOCK_H
 
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/MidiClock.h is private to platform/midi: use the public MIDI headers"
+#endif
+
 #include "midi/MidiDefs.h"
 
 namespace midi_internal {

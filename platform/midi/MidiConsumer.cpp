@@ -17,6 +17,13 @@
 
 using namespace midi_internal;
 
+namespace {
+
+// Messages from system ports a consumer may have waiting before more are dropped.
+constexpr size_t kMaxQueuedFromSystem = 8192;
+
+}  // namespace
+
 BMidiConsumer::BMidiConsumer(const char* name, bool isLocal)
 	: BMidiEndpoint(name, false, isLocal)
 {
@@ -34,6 +41,8 @@ public:
 		// Ordered by time, then by arrival.
 		std::map<std::pair<bigtime_t, uint64_t>, std::vector<uint8_t>> queue;
 		uint64_t arrivals = 0;
+		size_t fromSystem = 0;     // queued messages that came from a system port
+		uint64_t dropped = 0;      // from a system port while kMaxQueuedFromSystem were
 		bool stopping = false;
 		bool deleteOwner = false;
 		BMidiLocalConsumer* owner = nullptr;
@@ -45,13 +54,22 @@ public:
 		fState->owner = owner;
 	}
 
-	status_t Enqueue(const uint8* bytes, size_t length, bigtime_t time)
+	// Messages from system ports are bounded: a flood from outside is dropped and
+	// counted instead of eating the memory. Local producers' events are not.
+	status_t Enqueue(const uint8* bytes, size_t length, bigtime_t time, bool fromSystem)
 	{
 		std::lock_guard lock(fState->lock);
 		if (fState->stopping)
 			return B_ERROR;
-		fState->queue.emplace(std::make_pair(time, fState->arrivals++),
+		if (fromSystem && fState->fromSystem >= kMaxQueuedFromSystem) {
+			fState->dropped++;
+			return B_WOULD_BLOCK;
+		}
+		// The tag rides in the key's order: arrivals stay unique.
+		fState->queue.emplace(std::make_pair(time, fState->arrivals++ * 2 + fromSystem),
 			std::vector<uint8_t>(bytes, bytes + length));
+		if (fromSystem)
+			fState->fromSystem++;
 		if (!fThread.joinable())
 			fThread = std::thread(Run, fState);
 		fState->wake.notify_one();
@@ -65,6 +83,7 @@ public:
 		std::unique_lock lock(fState->lock);
 		fState->stopping = true;
 		fState->queue.clear();
+		fState->fromSystem = 0;
 		if (fThread.joinable() && fThread.get_id() == std::this_thread::get_id()) {
 			fState->deleteOwner = true;
 			fThread.detach();
@@ -75,6 +94,12 @@ public:
 		if (fThread.joinable())
 			fThread.join();
 		return true;
+	}
+
+	uint64_t Dropped() const
+	{
+		std::lock_guard lock(fState->lock);
+		return fState->dropped;
 	}
 
 private:
@@ -101,6 +126,8 @@ private:
 				continue;
 			}
 			std::vector<uint8_t> message = std::move(first->second);
+			if ((first->first.second & 1) != 0)
+				state->fromSystem--;
 			state->queue.erase(first);
 			BMidiLocalConsumer* owner = state->owner;
 			lock.unlock();
@@ -131,13 +158,20 @@ status_t BMidiLocalConsumer::Enqueue(const uint8* bytes, size_t length, bigtime_
 {
 	if (bytes == nullptr || length == 0)
 		return B_BAD_VALUE;
-	return fDelivery->Enqueue(bytes, length, time);
+	return fDelivery->Enqueue(bytes, length, time, true);
 }
 
 status_t BMidiLocalConsumer::DeliverMessage(const uint8* bytes, size_t length,
 	bigtime_t time)
 {
-	return Enqueue(bytes, length, time);
+	if (bytes == nullptr || length == 0)
+		return B_BAD_VALUE;
+	return fDelivery->Enqueue(bytes, length, time, false);
+}
+
+uint64 BMidiLocalConsumer::DroppedMessages() const
+{
+	return fDelivery->Dropped();
 }
 
 bool BMidiLocalConsumer::RetireEndpoint()

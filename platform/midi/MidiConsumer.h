@@ -19,7 +19,9 @@
 //
 // Malformed input from a system port (stray data bytes, a System Exclusive message cut
 // off by another status byte, undefined status bytes) is dropped before it is queued;
-// the good messages around it still arrive.
+// the good messages around it still arrive. At most 8192 messages from system ports wait
+// for the handler at a time; more are dropped and counted (DroppedMessages()), so a
+// flood from outside cannot eat the memory. Messages from local producers always queue.
 //
 // The last Release() disconnects the consumer from every producer, drops what is still
 // queued, waits for a running handler to return, and deletes the consumer. So never
@@ -60,6 +62,8 @@ public:
 	explicit BMidiLocalConsumer(const char* name = nullptr);
 
 	virtual void Data(uchar* data, size_t length, bool atomic, bigtime_t time);
+	// Messages from system ports dropped because too many were waiting.
+	uint64 DroppedMessages() const;
 
 	virtual void NoteOff(uchar channel, uchar note, uchar velocity, bigtime_t time) {}
 	virtual void NoteOn(uchar channel, uchar note, uchar velocity, bigtime_t time) {}
@@ -80,7 +84,8 @@ private:
 	friend class midi_internal::SystemProducer;
 	friend class midi_internal::PublishedPort;
 
-	// Queues one complete message; B_BAD_VALUE for an empty one.
+	// Queues one complete message from a system port; B_BAD_VALUE for an empty one,
+	// B_WOULD_BLOCK (dropped) when too many are waiting.
 	status_t Enqueue(const uint8* bytes, size_t length, bigtime_t time);
 	status_t DeliverMessage(const uint8* bytes, size_t length, bigtime_t time) override;
 	bool RetireEndpoint() override;

@@ -2,6 +2,10 @@
 #ifndef MIDI_MIDIMESSAGES_H
 #define MIDI_MIDIMESSAGES_H
 
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/MidiMessages.h is private to platform/midi: use the public MIDI headers"
+#endif
+
 #include "midi/MidiDefs.h"
 
 #include <cstddef>

@@ -10,6 +10,10 @@
 #ifndef MIDI_MIDIPARSER_H
 #define MIDI_MIDIPARSER_H
 
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/MidiParser.h is private to platform/midi: use the public MIDI headers"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -22,8 +22,10 @@
 // loses that period's MIDI for every JACK client.
 //
 // Connect to a system port: B_ERROR when it is gone (IsValid() false) or cannot be
-// opened, B_NAME_NOT_FOUND when the system no longer lists it. Opening a JACK port waits
-// a few periods, since JACK drops what is sent before a new connection takes effect.
+// opened, B_NAME_NOT_FOUND when the system no longer lists it. Under JACK, Connect()
+// returns once JACK has confirmed the connection and a whole period has passed on it, so
+// the first message sent after it arrives; B_TIMED_OUT when JACK does not confirm it
+// within 5 s.
 //
 // Channel messages check their arguments: channel 0-15 and data bytes 0-127, else
 // B_BAD_VALUE and nothing is sent.

@@ -104,6 +104,13 @@ status_t BMidiRoster::Rescan()
 	return SystemPorts::Get().Rescan();
 }
 
+status_t BMidiRoster::SetClientName(const char* name)
+{
+	if (name == nullptr)
+		return B_BAD_VALUE;
+	return SystemPorts::Get().SetClientName(name);
+}
+
 const char* BMidiRoster::SystemApiName()
 {
 	return SystemPorts::Get().ApiName();

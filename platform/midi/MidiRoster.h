@@ -1,7 +1,8 @@
 // BMidiRoster: the one list of MIDI endpoints of this process and of the system.
 //
-// System ports come from the system's MIDI server through RtMidi: the ALSA sequencer when
-// it can be opened, else JACK MIDI when a JACK server answers (the environment variable
+// System ports come from the system's MIDI server: the ALSA sequencer (through RtMidi) when
+// it can be opened, else JACK MIDI (through this process's one JACK client) when a JACK
+// server answers (the environment variable
 // SUITE_MIDI_API = "alsa", "jack" or "none" forces the choice). No server simply means no
 // system ports. An ALSA or JACK output port is a producer here (it sends to us), an input
 // port a consumer. Ports of this process's own MIDI clients are not listed.
@@ -67,6 +68,12 @@ public:
 	static status_t Rescan();
 	// "alsa", "jack" or "none": where system ports come from right now.
 	static const char* SystemApiName();
+	// The name of this process's MIDI client in the system (JACK client, ALSA client),
+	// under which registered endpoints appear to other programs ("Name:Endpoint").
+	// Call it before the first use of system ports: B_BUSY once this process's JACK
+	// client is open under another name, B_BAD_VALUE for an empty name or one with ':'.
+	// Default: the program's name and process id.
+	static status_t SetClientName(const char* name);
 	// Whether two port names name the same port (ALSA client/port numbers ignored).
 	static bool NamesMatch(const char* a, const char* b);
 };

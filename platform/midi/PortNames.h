@@ -8,6 +8,10 @@
 #ifndef MIDI_PORTNAMES_H
 #define MIDI_PORTNAMES_H
 
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/PortNames.h is private to platform/midi: use the public MIDI headers"
+#endif
+
 #include <string>
 #include <string_view>
 #include <utility>

@@ -4,6 +4,10 @@
 #ifndef MIDI_ROSTERCORE_H
 #define MIDI_ROSTERCORE_H
 
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/RosterCore.h is private to platform/midi: use the public MIDI headers"
+#endif
+
 #include "midi/MidiConsumer.h"
 #include "midi/MidiProducer.h"
 

@@ -1,6 +1,7 @@
 #include "midi/SystemPorts.h"
 
-#include "midi/JackCycleClock.h"
+#include "jack/JackService.h"
+#include "midi/JackMidi.h"
 #include "midi/MidiClock.h"
 #include "midi/PortNames.h"
 #include "midi/RosterCore.h"
@@ -33,10 +34,8 @@ struct RtErrorSink {
 
 namespace {
 
-RtMidi::Api RtApi(SystemApi api)
-{
-	return api == SystemApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
-}
+// How long a new JACK connection may take to carry data before Connect() gives up.
+constexpr bigtime_t kConnectTimeout = 5000000;
 
 int FindPort(RtMidi& port, const std::string& portName)
 {
@@ -56,17 +55,15 @@ int FindPort(RtMidi& port, const std::string& portName)
 	return -1;
 }
 
-// Opens a port of the given system; `prepare` runs before the port opens.
+// Opens a port of the ALSA sequencer; `prepare` runs before the port opens.
 template<typename Port, typename Prepare>
-std::unique_ptr<Port> OpenPort(SystemApi api, const std::string& clientName,
+std::unique_ptr<Port> OpenAlsaPort(const std::string& clientName,
 	const std::string& portName, const char* ownPortName, RtErrorSink& errors,
 	Prepare prepare, status_t& status)
 {
 	status = B_ERROR;
-	if (api == SystemApi::None)
-		return nullptr;
 	try {
-		auto port = std::make_unique<Port>(RtApi(api), clientName);
+		auto port = std::make_unique<Port>(RtMidi::LINUX_ALSA, clientName);
 		port->setErrorCallback(&RtErrorSink::Report, &errors);
 		prepare(*port);
 		int index = FindPort(*port, portName);
@@ -85,15 +82,25 @@ std::unique_ptr<Port> OpenPort(SystemApi api, const std::string& clientName,
 	}
 }
 
-// JACK makes a new connection effective at the start of a later period; messages sent
-// before that vanish, so opening a port returns only once the connection carries data.
-void WaitForConnection(SystemApi api)
+// Holds the JACK service for a scope.
+struct JackHold {
+	JackService* service = SystemPorts::Get().AcquireJack();
+	~JackHold()
+	{
+		if (service != nullptr)
+			service->Release();
+	}
+};
+
+// JACK status of a failed connection: the port went (B_NAME_NOT_FOUND), the server
+// went or refused (B_ERROR), or the connection never carried (B_TIMED_OUT, said on
+// standard error since a caller only sees a status).
+status_t ConnectionFailed(status_t status, const std::string& from, const std::string& to)
 {
-	if (api != SystemApi::Jack)
-		return;
-	std::shared_ptr<JackCycleClock> clock = SystemPorts::Get().Clock();
-	if (clock != nullptr)
-		clock->WaitPeriods(3);
+	if (status == B_TIMED_OUT)
+		std::fprintf(stderr, "MIDI: JACK did not confirm the connection %s -> %s within "
+			"%lld s\n", from.c_str(), to.c_str(), (long long)(kConnectTimeout / 1000000));
+	return status;
 }
 
 std::string MakeClientName()
@@ -142,6 +149,14 @@ void SystemProducer::Input(const uint8_t* bytes, size_t length)
 	});
 }
 
+// A complete message from the JACK port's delivery thread.
+void SystemProducer::Queue(const uint8_t* message, size_t length, bigtime_t time)
+{
+	std::lock_guard lock(fTargetLock);
+	for (BMidiLocalConsumer* target : fTargets)
+		target->Enqueue(message, length, time);
+}
+
 status_t SystemProducer::AttachTarget(BMidiLocalConsumer* consumer)
 {
 	SystemPorts& system = SystemPorts::Get();
@@ -152,16 +167,32 @@ status_t SystemProducer::AttachTarget(BMidiLocalConsumer* consumer)
 		portName = fPortName;
 	}
 	std::lock_guard lock(fOpenLock);
-	if (fIn == nullptr) {
+	if (api == SystemApi::Alsa && fIn == nullptr) {
 		status_t status;
-		fIn = OpenPort<RtMidiIn>(api, system.ClientName(), portName, "in", *fErrors,
+		fIn = OpenAlsaPort<RtMidiIn>(system.ClientName(), portName, "in", *fErrors,
 			[this](RtMidiIn& in) {
 				in.ignoreTypes(false, false, false);
 				in.setCallback(&OnRtMidiInput, this);
 			}, status);
 		if (fIn == nullptr)
 			return status;
-		WaitForConnection(api);
+	} else if (api == SystemApi::Jack && fJackIn == nullptr) {
+		JackHold jack;
+		if (jack.service == nullptr)
+			return B_ERROR;
+		status_t status;
+		auto in = JackMidiInput::Open(jack.service, "from " + portName,
+			[this](const uint8_t* message, size_t length, bigtime_t time) {
+				Queue(message, length, time);
+			}, &status);
+		if (in == nullptr)
+			return status;
+		status = jack.service->Connect(portName, in->FullName(), kConnectTimeout);
+		if (status != B_OK)
+			return ConnectionFailed(status, portName, in->FullName());
+		fJackIn = std::move(in);
+	} else if (api == SystemApi::None) {
+		return B_ERROR;
 	}
 	std::lock_guard targets(fTargetLock);
 	if (std::find(fTargets.begin(), fTargets.end(), consumer) == fTargets.end())
@@ -187,6 +218,8 @@ void SystemProducer::DetachTarget(BMidiLocalConsumer* consumer)
 		} catch (const std::exception&) {
 		}
 	}
+	if (unused)
+		fJackIn.reset();
 }
 
 // #pragma mark - SystemConsumer
@@ -211,21 +244,32 @@ status_t SystemConsumer::OpenInput()
 {
 	SystemPorts& system = SystemPorts::Get();
 	SystemApi api = system.Api();
-	std::shared_ptr<JackCycleClock> clock = system.Clock();
 	std::string portName;
 	{
 		std::lock_guard lock(fNameLock);
 		portName = fPortName;
 	}
 	std::lock_guard lock(fPortLock);
-	if (fOut == nullptr) {
+	if (api == SystemApi::Alsa && fOut == nullptr) {
 		status_t status;
-		fOut = OpenPort<RtMidiOut>(api, system.ClientName(), portName, "out", *fErrors,
+		fOut = OpenAlsaPort<RtMidiOut>(system.ClientName(), portName, "out", *fErrors,
 			[](RtMidiOut&) {}, status);
 		if (fOut == nullptr)
 			return status;
-		fClock = api == SystemApi::Jack ? clock : nullptr;
-		WaitForConnection(api);
+	} else if (api == SystemApi::Jack && fJackOut == nullptr) {
+		JackHold jack;
+		if (jack.service == nullptr)
+			return B_ERROR;
+		status_t status;
+		auto out = JackMidiOutput::Open(jack.service, "to " + portName, &status);
+		if (out == nullptr)
+			return status;
+		status = jack.service->Connect(out->FullName(), portName, kConnectTimeout);
+		if (status != B_OK)
+			return ConnectionFailed(status, out->FullName(), portName);
+		fJackOut = std::move(out);
+	} else if (api == SystemApi::None) {
+		return B_ERROR;
 	}
 	++fUsers;
 	return B_OK;
@@ -239,20 +283,18 @@ void SystemConsumer::CloseInput()
 			fOut.reset();  // RtMidi lets the last period drain first
 		} catch (const std::exception&) {
 		}
-		fClock.reset();
+		fJackOut.reset();  // so does ours
 	}
 }
 
-// One message out through RtMidi, paced by the JACK clock when there is one.
-static status_t PacedSend(RtMidiOut* out, JackCycleClock* clock, RtErrorSink* errors, const uint8_t* bytes, size_t length)
+// One message out through RtMidi (ALSA), or through our JACK port.
+static status_t SendOne(RtMidiOut* out, JackMidiOutput* jackOut, RtErrorSink* errors,
+	const uint8_t* bytes, size_t length)
 {
-	if (clock != nullptr) {
-		if (length > JackCycleClock::kMaxMessage)
-			return B_BAD_VALUE;
-		status_t status = clock->Reserve(length);
-		if (status != B_OK)
-			return status;
-	}
+	if (jackOut != nullptr)
+		return jackOut->Send(bytes, length);
+	if (out == nullptr)
+		return B_ERROR;
 	errors->Clear();
 	try {
 		out->sendMessage(bytes, length);
@@ -264,15 +306,11 @@ static status_t PacedSend(RtMidiOut* out, JackCycleClock* clock, RtErrorSink* er
 
 status_t SystemConsumer::DeliverMessage(const uint8* bytes, size_t length, bigtime_t time)
 {
-	{
-		std::shared_ptr<JackCycleClock> clock = SystemPorts::Get().Clock();
-		if (clock != nullptr && clock->TakePortsChanged())
-			SystemPorts::Get().Rescan();
-	}
+	SystemPorts::Get().RescanIfPortsChanged();
 	std::lock_guard lock(fPortLock);
-	if (fOut == nullptr || !IsValid())
+	if (!IsValid())
 		return B_ERROR;
-	return PacedSend(fOut.get(), fClock.get(), fErrors.get(), bytes, length);
+	return SendOne(fOut.get(), fJackOut.get(), fErrors.get(), bytes, length);
 }
 
 // #pragma mark - PublishedPort
@@ -289,6 +327,8 @@ PublishedPort::~PublishedPort()
 		fOut.reset();
 	} catch (const std::exception&) {
 	}
+	fJackIn.reset();
+	fJackOut.reset();
 }
 
 static void OnPublishedInput(double stamp, std::vector<unsigned char>* message, void* self)
@@ -305,8 +345,19 @@ std::unique_ptr<PublishedPort> PublishedPort::ForConsumer(const std::string& nam
 		return nullptr;
 	std::unique_ptr<PublishedPort> port(new PublishedPort);
 	port->fConsumer = consumer;
+	if (api == SystemApi::Jack) {
+		JackHold jack;
+		if (jack.service == nullptr)
+			return nullptr;
+		status_t status;
+		port->fJackIn = JackMidiInput::Open(jack.service, name.empty() ? "midi in" : name,
+			[consumer](const uint8_t* message, size_t length, bigtime_t time) {
+				consumer->Enqueue(message, length, time);
+			}, &status);
+		return port->fJackIn != nullptr ? std::move(port) : nullptr;
+	}
 	try {
-		auto in = std::make_unique<RtMidiIn>(RtApi(api), SystemPorts::Get().ClientName());
+		auto in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, SystemPorts::Get().ClientName());
 		in->setErrorCallback(&RtErrorSink::Report, port->fErrors.get());
 		in->ignoreTypes(false, false, false);
 		in->setCallback(&OnPublishedInput, port.get());
@@ -326,8 +377,17 @@ std::unique_ptr<PublishedPort> PublishedPort::ForProducer(const std::string& nam
 	if (api == SystemApi::None)
 		return nullptr;
 	std::unique_ptr<PublishedPort> port(new PublishedPort);
+	if (api == SystemApi::Jack) {
+		JackHold jack;
+		if (jack.service == nullptr)
+			return nullptr;
+		status_t status;
+		port->fJackOut = JackMidiOutput::Open(jack.service,
+			name.empty() ? "midi out" : name, &status);
+		return port->fJackOut != nullptr ? std::move(port) : nullptr;
+	}
 	try {
-		auto out = std::make_unique<RtMidiOut>(RtApi(api), SystemPorts::Get().ClientName());
+		auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, SystemPorts::Get().ClientName());
 		out->setErrorCallback(&RtErrorSink::Report, port->fErrors.get());
 		out->openVirtualPort(name.empty() ? "midi out" : name);
 		if (port->fErrors->failed.load())
@@ -336,8 +396,6 @@ std::unique_ptr<PublishedPort> PublishedPort::ForProducer(const std::string& nam
 	} catch (const std::exception&) {
 		return nullptr;
 	}
-	if (api == SystemApi::Jack)
-		port->fClock = SystemPorts::Get().Clock();
 	return port;
 }
 
@@ -353,9 +411,7 @@ void PublishedPort::Input(const uint8_t* bytes, size_t length)
 status_t PublishedPort::Send(const uint8_t* bytes, size_t length)
 {
 	std::lock_guard lock(fLock);
-	if (fOut == nullptr)
-		return B_ERROR;
-	return PacedSend(fOut.get(), fClock.get(), fErrors.get(), bytes, length);
+	return SendOne(fOut.get(), fJackOut.get(), fErrors.get(), bytes, length);
 }
 
 // #pragma mark - SystemPorts
@@ -401,26 +457,18 @@ void SystemPorts::Choose()
 		}
 	}
 	if (want != "alsa") {
-		// libjack would explain on standard error why it cannot connect; our one line says it.
-		std::shared_ptr<JackCycleClock> clock = JackCycleClock::Open(fClientName, true);
-		if (clock == nullptr) {
+		// The process's one JACK client, shared with the media layer.
+		status_t status;
+		std::string message;
+		fJack = JackService::Acquire(fClientName.c_str(), &status, &message);
+		if (fJack == nullptr) {
 			if (first)
 				std::fprintf(stderr, "MIDI: %s; there are no system MIDI ports\n",
-					want.empty() ? "neither the ALSA sequencer nor a JACK server answers"
-								 : "no JACK server answers");
+					want.empty() ? ("no ALSA sequencer, and " + message).c_str()
+								 : message.c_str());
 			return;
 		}
-		try {
-			auto in = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, fClientName);
-			auto out = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, fClientName);
-			in->setErrorCallback(&RtErrorSink::Report, fScanErrors.get());
-			out->setErrorCallback(&RtErrorSink::Report, fScanErrors.get());
-			fScanIn = std::move(in);
-			fScanOut = std::move(out);
-			fClock = std::move(clock);
-			fApi = SystemApi::Jack;
-		} catch (const std::exception&) {
-		}
+		fApi = SystemApi::Jack;
 	}
 }
 
@@ -428,7 +476,9 @@ void SystemPorts::Forget()
 {
 	fScanIn.reset();
 	fScanOut.reset();
-	fClock.reset();
+	if (fJack != nullptr)
+		fJack->Release();
+	fJack = nullptr;
 	fApi = SystemApi::None;
 	fAttempted = false;
 }
@@ -436,7 +486,7 @@ void SystemPorts::Forget()
 status_t SystemPorts::Rescan()
 {
 	std::lock_guard lock(fLock);
-	if (fApi == SystemApi::Jack && fClock->ServerGone())
+	if (fApi == SystemApi::Jack && !fJack->IsRunning())
 		Forget();
 	// A missing server is asked again at most every two seconds.
 	if (fApi == SystemApi::None
@@ -445,7 +495,11 @@ status_t SystemPorts::Rescan()
 	std::vector<std::string> inputs;
 	std::vector<std::string> outputs;
 	status_t status = B_OK;
-	if (fApi != SystemApi::None) {
+	if (fApi == SystemApi::Jack) {
+		fPortsGeneration = fJack->PortsGeneration();
+		inputs = fJack->FindPorts(JackPortType::Midi, JackPortDirection::Output);
+		outputs = fJack->FindPorts(JackPortType::Midi, JackPortDirection::Input);
+	} else if (fApi == SystemApi::Alsa) {
 		try {
 			unsigned count = fScanIn->getPortCount();
 			for (unsigned i = 0; i < count; ++i)
@@ -493,8 +547,10 @@ void UpdateKind(std::map<std::string, Endpoint*>& known,
 void SystemPorts::Update(const std::vector<std::string>& inputs,
 	const std::vector<std::string>& outputs)
 {
-	UpdateKind(fProducers, UniquePortNames(inputs, fClientName));
-	UpdateKind(fConsumers, UniquePortNames(outputs, fClientName));
+	// JACK listings leave our one client out already; ALSA's has a client per port.
+	std::string own = fApi == SystemApi::Jack ? std::string() : fClientName;
+	UpdateKind(fProducers, UniquePortNames(inputs, own));
+	UpdateKind(fConsumers, UniquePortNames(outputs, own));
 }
 
 SystemApi SystemPorts::Api()
@@ -505,10 +561,45 @@ SystemApi SystemPorts::Api()
 	return fApi;
 }
 
-std::shared_ptr<JackCycleClock> SystemPorts::Clock()
+JackService* SystemPorts::AcquireJack()
 {
 	std::lock_guard lock(fLock);
-	return fClock;
+	if (fJack == nullptr)
+		return nullptr;
+	// The same service, one more user; a server that went meanwhile gives a new one.
+	JackService* service = JackService::Acquire(fJack->ClientName());
+	if (service != fJack && service != nullptr) {
+		service->Release();
+		service = nullptr;
+	}
+	return service;
+}
+
+std::string SystemPorts::ClientName()
+{
+	std::lock_guard lock(fLock);
+	return fClientName;
+}
+
+status_t SystemPorts::SetClientName(const std::string& name)
+{
+	if (name.empty() || name.find(':') != std::string::npos)
+		return B_BAD_VALUE;
+	std::lock_guard lock(fLock);
+	if (fJack != nullptr && name != fJack->ClientName())
+		return B_BUSY;
+	fClientName = name;
+	return B_OK;
+}
+
+void SystemPorts::RescanIfPortsChanged()
+{
+	{
+		std::lock_guard lock(fLock);
+		if (fJack == nullptr || fJack->PortsGeneration() == fPortsGeneration)
+			return;
+	}
+	Rescan();
 }
 
 const char* SystemPorts::ApiName()

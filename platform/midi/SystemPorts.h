@@ -1,18 +1,28 @@
-// The system's MIDI ports behind the roster, through RtMidi.
+// The system's MIDI ports behind the roster: the ALSA sequencer through RtMidi, or JACK
+// MIDI through this process's one JACK client (jack/JackService.h).
 //
 // SystemPorts chooses the MIDI system once it can (ALSA sequencer, else JACK; every
 // failure of a library is caught here), lists the system's ports and keeps one endpoint
 // object per stable port name for the life of the process:
 //   SystemProducer  a port that sends to us (ALSA/JACK output); opened for input on its
-//                   first connection to a local consumer; RtMidi's input thread (for JACK
-//                   the client's process thread) parses the bytes and queues complete
-//                   messages to the connected consumers, never running their handlers.
-//                   That thread takes two short locks and allocates the queued copy:
-//                   acceptable for MIDI, which is no audio path.
+//                   first connection to a local consumer. Under ALSA, RtMidi's input
+//                   thread parses the bytes; under JACK, the process thread only copies
+//                   events into a ring and the port's delivery thread parses them (see
+//                   midi/JackMidi.h). Complete messages are queued to the connected
+//                   consumers (bounded queues: a flood is dropped and counted), never
+//                   running their handlers.
 //   SystemConsumer  a port we send to; opened for output on its first connection from a
-//                   local producer; sending is serialised per port and paced for JACK.
+//                   local producer; sending is serialised per port and paced by JACK's
+//                   periods.
+// Under JACK each of these is a port of our one client ("to <port>", "from <port>"), and
+// a connection counts as made only once JACK confirms it and a whole period has passed,
+// so the first message after Connect() is never lost.
 #ifndef MIDI_SYSTEMPORTS_H
 #define MIDI_SYSTEMPORTS_H
+
+#ifndef PLATFORM_MIDI_PRIVATE
+#error "midi/SystemPorts.h is private to platform/midi: use the public MIDI headers"
+#endif
 
 #include "midi/MidiConsumer.h"
 #include "midi/MidiParser.h"
@@ -24,12 +34,14 @@
 #include <string>
 #include <vector>
 
+class JackService;
 class RtMidiIn;
 class RtMidiOut;
 
 namespace midi_internal {
 
-class JackCycleClock;
+class JackMidiInput;
+class JackMidiOutput;
 struct RtErrorSink;
 
 enum class SystemApi { None, Alsa, Jack };
@@ -39,15 +51,18 @@ public:
 	SystemProducer(const std::string& name, const std::string& portName);
 	void SetPortName(const std::string& portName);
 
+	// Bytes from RtMidi's input thread (ALSA): parsed, then queued.
 	void Input(const uint8_t* bytes, size_t length);
 
 private:
 	~SystemProducer() override;
 	status_t AttachTarget(BMidiLocalConsumer* consumer) override;
 	void DetachTarget(BMidiLocalConsumer* consumer) override;
+	void Queue(const uint8_t* message, size_t length, bigtime_t time);
 
 	std::mutex fOpenLock;        // opening and closing the port
 	std::unique_ptr<RtMidiIn> fIn;
+	std::unique_ptr<JackMidiInput> fJackIn;
 	std::unique_ptr<RtErrorSink> fErrors;
 	std::mutex fTargetLock;      // the targets and the parser; taken by the input thread
 	std::vector<BMidiLocalConsumer*> fTargets;
@@ -70,8 +85,8 @@ private:
 	std::mutex fPortLock;        // opening, closing and sending
 	int32 fUsers = 0;
 	std::unique_ptr<RtMidiOut> fOut;
+	std::unique_ptr<JackMidiOutput> fJackOut;
 	std::unique_ptr<RtErrorSink> fErrors;
-	std::shared_ptr<JackCycleClock> fClock;  // set while open on JACK
 	std::mutex fNameLock;
 	std::string fPortName;       // the port's full name at the last scan
 };
@@ -87,7 +102,7 @@ public:
 
 	// Producer side: sends one complete message, paced on JACK.
 	status_t Send(const uint8_t* bytes, size_t length);
-	// Consumer side: bytes from the system, on RtMidi's input thread.
+	// Consumer side: bytes from RtMidi's input thread (ALSA).
 	void Input(const uint8_t* bytes, size_t length);
 
 private:
@@ -96,7 +111,8 @@ private:
 	std::unique_ptr<RtErrorSink> fErrors;
 	std::unique_ptr<RtMidiIn> fIn;
 	std::unique_ptr<RtMidiOut> fOut;
-	std::shared_ptr<JackCycleClock> fClock;
+	std::unique_ptr<JackMidiInput> fJackIn;
+	std::unique_ptr<JackMidiOutput> fJackOut;
 	std::mutex fLock;  // sending, or parsing input
 	MidiParser fParser;
 	BMidiLocalConsumer* fConsumer = nullptr;
@@ -108,12 +124,17 @@ public:
 
 	status_t Rescan();
 	const char* ApiName();
+	// The name our client gets when it is opened; B_BUSY once a JACK client is open.
+	status_t SetClientName(const std::string& name);
 
-	// For the endpoints: the current system (chosen now if it never was) and its
-	// pacing clock.
+	// For the endpoints: the current system (chosen now if it never was).
 	SystemApi Api();
-	std::shared_ptr<JackCycleClock> Clock();
-	const std::string& ClientName() const { return fClientName; }
+	// The JACK service while JACK is the system, acquired for the caller (who releases
+	// it), else null.
+	JackService* AcquireJack();
+	std::string ClientName();
+	// Looks at the ports again when JACK says a port came or went since the last look.
+	void RescanIfPortsChanged();
 
 private:
 	SystemPorts();
@@ -129,7 +150,8 @@ private:
 	std::unique_ptr<RtMidiIn> fScanIn;
 	std::unique_ptr<RtMidiOut> fScanOut;
 	std::unique_ptr<RtErrorSink> fScanErrors;
-	std::shared_ptr<JackCycleClock> fClock;
+	JackService* fJack = nullptr;          // held while JACK is the system
+	uint64 fPortsGeneration = 0;           // of fJack at the last scan
 	std::map<std::string, SystemProducer*> fProducers;
 	std::map<std::string, SystemConsumer*> fConsumers;
 	std::string fClientName;

@@ -7,7 +7,9 @@
 
 #include "MorpheusSimulator.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 
 class BMidiLocalConsumer;
 class BMidiLocalProducer;
@@ -18,9 +20,16 @@ class SimulatorEndpoints {
 public:
 	static constexpr const char* kDefaultName = "Morpheus Simulator";
 
+	// Called on the input's delivery thread after each message, with its reply count.
+	using Observer = std::function<void(const Message& message, size_t replies)>;
+
 	// Unregistered endpoints are usable directly but not listed by the roster.
 	SimulatorEndpoints(std::shared_ptr<MorpheusSimulator> simulator,
 		const char* name = kDefaultName, bool registered = true);
+	// Input and output of their own names (system ports "Client:MIDI In" and
+	// "Client:MIDI Out"), registered, with an observer that may be empty.
+	SimulatorEndpoints(std::shared_ptr<MorpheusSimulator> simulator,
+		const std::string& inputName, const std::string& outputName, Observer observer);
 	// Disconnects and releases both endpoints; waits for a message being handled.
 	~SimulatorEndpoints();
 
@@ -32,6 +41,8 @@ public:
 	// Connect this to a consumer to receive the instrument's replies.
 	BMidiLocalProducer* Output() const { return fOutput; }
 	MorpheusSimulator& Simulator() const { return *fSimulator; }
+	// Messages from system ports dropped while the simulator was busy.
+	uint64_t DroppedMessages() const;
 
 private:
 	std::shared_ptr<MorpheusSimulator> fSimulator;

@@ -1,7 +1,8 @@
-// The simulator as a program of its own: two system MIDI ports (ALSA sequencer or JACK,
-// through RtMidi virtual ports) that other programs connect to. Incoming bytes are
-// split into messages on the MIDI system's thread and handed to a worker thread, which
-// runs the simulator and sends its replies, paced so that the MIDI system loses none.
+// The simulator as a program of its own: its input and output registered with the MIDI
+// roster under one client name, so other programs find two system ports (under JACK
+// "Client:MIDI In" and "Client:MIDI Out" of one client). The MIDI kit splits incoming
+// bytes into messages, runs the simulator on the input's delivery thread and paces the
+// replies so that the MIDI system loses none.
 #ifndef MORPHEUS_SIM_VIRTUALPORTHOST_H
 #define MORPHEUS_SIM_VIRTUALPORTHOST_H
 

@@ -2,7 +2,6 @@
 // building channel messages, stable port names, and pacing by periods.
 #include "midi/MidiMessages.h"
 #include "midi/MidiParser.h"
-#include "midi/PeriodWindow.h"
 #include "midi/PortNames.h"
 
 #include <gtest/gtest.h>
@@ -139,42 +138,6 @@ TEST(PortNames, ListingsGetUniqueStableNamesWithoutOwnPorts)
 		{"USB MIDI:USB MIDI 1", "USB MIDI:USB MIDI 1 20:0"},
 		{"USB MIDI:USB MIDI 1 #2", "USB MIDI:USB MIDI 1 24:0"}};
 	EXPECT_EQ(names, expected);
-}
-
-TEST(PeriodWindow, NeighbouringPeriodsNeverCarryMoreThanTheLimit)
-{
-	constexpr size_t kLimit = 28 * 1024;
-	PeriodWindow window(kLimit);
-	// A sender that always has a message ready: 564-byte dumps with 16 KB ones among
-	// them, offered again in the next period when refused.
-	std::vector<size_t> perPeriod(1, 0);
-	uint64_t period = 0;
-	size_t sent = 0;
-	for (int i = 0; i < 2000; ++i) {
-		size_t bytes = i % 100 == 50 ? 16 * 1024 : 580;
-		while (!window.Admit(bytes, period)) {
-			++period;
-			perPeriod.push_back(0);
-		}
-		perPeriod.back() += bytes;
-		sent += bytes;
-	}
-	for (size_t p = 1; p < perPeriod.size(); ++p)
-		EXPECT_LE(perPeriod[p - 1] + perPeriod[p], kLimit) << "periods " << p - 1 << ", " << p;
-	// and it is not needlessly slow: on average close to half the limit per period.
-	EXPECT_GT(sent / perPeriod.size(), kLimit / 3);
-
-	// A period without traffic in between frees the whole limit; a message larger than
-	// the limit still leaves, alone.
-	PeriodWindow fresh(1000);
-	EXPECT_TRUE(fresh.Admit(900, 10));
-	EXPECT_FALSE(fresh.Admit(200, 10));
-	EXPECT_FALSE(fresh.Admit(200, 11));  // 900 still counts in the neighbouring period
-	EXPECT_TRUE(fresh.Admit(200, 13));
-	EXPECT_TRUE(fresh.Admit(800, 13));
-	EXPECT_FALSE(fresh.Admit(1, 13));
-	EXPECT_TRUE(fresh.Admit(5000, 20));
-	EXPECT_FALSE(fresh.Admit(1, 20));
 }
 
 TEST(MidiParser, RandomBytesGiveOnlyWellFormedMessagesWhateverTheChunks)

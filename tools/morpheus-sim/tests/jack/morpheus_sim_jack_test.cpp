@@ -145,6 +145,9 @@ TEST(MorpheusSimJack, ProgramAnswersRequestsOverJackPorts)
 	}
 	ASSERT_NE(simIn, nullptr) << process.Log();
 	ASSERT_NE(simOut, nullptr) << process.Log();
+	// Both ports belong to one JACK client of the name asked for.
+	EXPECT_EQ(std::string(simIn->Name()), client + ":in");
+	EXPECT_EQ(std::string(simOut->Name()), client + ":out");
 
 	auto* toSim = new BMidiLocalProducer("librarian out");
 	auto* replies = new ReplyCollector("librarian in");
