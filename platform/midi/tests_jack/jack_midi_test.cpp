@@ -6,7 +6,9 @@
 // promised (SUITE_JACK_RUNNING or CI set).
 #include "../tests/CollectingConsumer.h"
 
+#include "jack/JackService.h"
 #include "kernel/OS.h"
+#include "testing/AllocationCounter.h"
 #include "testing/JackAvailable.h"
 #include "midi/MidiProducer.h"
 #include "midi/MidiRoster.h"
@@ -23,15 +25,34 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// The roster must take JACK even on a desktop where ALSA is there.
+// The roster must take JACK even on a desktop where ALSA is there. All our ports belong
+// to one client of this name.
+const std::string kClientName = "midi jack test " + std::to_string(getpid());
 const bool kUseJack = setenv("SUITE_MIDI_API", "jack", 1) == 0
-	&& setenv("JACK_NO_START_SERVER", "1", 1) == 0;
+	&& setenv("JACK_NO_START_SERVER", "1", 1) == 0
+	&& BMidiRoster::SetClientName(kClientName.c_str()) == B_OK;
+
+// A process hook that counts the allocations of JACK's process thread from its first call.
+struct ProcessThreadAllocations {
+	std::optional<AllocationCounter> counter;   // made and read on the process thread
+	std::atomic<long> count{-1};                // -1 until a period ran after the first
+};
+
+void CountProcessThreadAllocations(uint32, void* cookie)
+{
+	auto* watch = static_cast<ProcessThreadAllocations*>(cookie);
+	if (!watch->counter)
+		watch->counter.emplace(AllocationCounter::kThisThread);
+	else
+		watch->count.store(watch->counter->Count());
+}
 
 // Skips, or fails when a server was promised, unless a JACK server answers.
 #define REQUIRE_JACK_SERVER() \
@@ -240,6 +261,13 @@ TEST(JackMidi, SystemExclusiveRoundTripIsCompleteInOrderAndPaced)
 	Bytes tooLarge = Numbered(0, 20000);
 	EXPECT_EQ(sender->SpraySystemExclusive(tooLarge.data(), tooLarge.size()), B_BAD_VALUE);
 
+	// JACK's process thread moves all of it without allocating.
+	JackService* jack = JackService::Acquire("unused");
+	ASSERT_NE(jack, nullptr);
+	ProcessThreadAllocations watch;
+	ASSERT_EQ(jack->AddProcessHook(CountProcessThreadAllocations, &watch), B_OK);
+	ASSERT_EQ(jack->WaitPeriods(2), B_OK);
+
 	// A period the server itself misses (an xrun, on an overloaded machine) loses that
 	// period's MIDI for every client; the transfer is then repeated. Loss without an
 	// xrun, or damaged or reordered messages, fail at once.
@@ -258,6 +286,11 @@ TEST(JackMidi, SystemExclusiveRoundTripIsCompleteInOrderAndPaced)
 	EXPECT_TRUE(complete) << "the JACK server kept missing periods (xruns); the machine is "
 		"too loaded for a non-real-time JACK server";
 	EXPECT_EQ(echo.Lost(), 0);
+	ASSERT_EQ(jack->WaitPeriods(2), B_OK);
+	jack->RemoveProcessHook(CountProcessThreadAllocations, &watch);
+	EXPECT_EQ(watch.count.load(), 0) << "allocations on JACK's process thread";
+	EXPECT_STREQ(jack->ClientName(), kClientName.c_str()) << "the MIDI kit named the client";
+	jack->Release();
 
 	EXPECT_EQ(sender->Disconnect(echoIn), B_OK);
 	sender->Release();
@@ -421,4 +454,135 @@ TEST(JackMidi, RegisteredEndpointsArePortsOtherProgramsUse)
 
 	producer->Release();
 	consumer->Release();
+}
+
+namespace {
+
+// Holds every message in its handler until Open(): what arrives meanwhile queues.
+class BlockedConsumer : public CollectingConsumer {
+public:
+	explicit BlockedConsumer(const char* name) : CollectingConsumer(name) {}
+
+	void Data(uchar* data, size_t length, bool atomic, bigtime_t time) override
+	{
+		{
+			std::unique_lock lock(fGateLock);
+			fGate.wait(lock, [&] { return fOpen; });
+		}
+		CollectingConsumer::Data(data, length, atomic, time);
+	}
+	void Open()
+	{
+		std::lock_guard lock(fGateLock);
+		fOpen = true;
+		fGate.notify_all();
+	}
+
+private:
+	std::mutex fGateLock;
+	std::condition_variable fGate;
+	bool fOpen = false;
+};
+
+// The full names of the JACK ports of one client, as another program sees them.
+std::vector<std::string> PortsOfClient(const std::string& client)
+{
+	std::vector<std::string> names;
+	jack_client_t* probe = jack_client_open("midi-test-lister", JackNoStartServer, nullptr);
+	if (probe == nullptr)
+		return names;
+	const char** ports = jack_get_ports(probe, nullptr, JACK_DEFAULT_MIDI_TYPE, 0);
+	for (const char** p = ports; p != nullptr && *p != nullptr; ++p) {
+		std::string name = *p;
+		if (name.rfind(client + ":", 0) == 0)
+			names.push_back(name);
+	}
+	jack_free(ports);
+	jack_client_close(probe);
+	return names;
+}
+
+}  // namespace
+
+TEST(JackMidi, TheFirstMessageAfterConnectingArrives)
+{
+	REQUIRE_JACK_SERVER();
+	// A fresh device each round, spoken to at once: nothing sent right after Connect()
+	// returns may vanish because JACK did not carry the connection yet.
+	for (int round = 0; round < 8; ++round) {
+		JackEcho echo(UniqueName("midi-first") + "-" + std::to_string(round));
+		ASSERT_TRUE(echo.IsOpen());
+		BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo.PortName("in").c_str());
+		BMidiProducer* echoOut = BMidiRoster::FindProducer(echo.PortName("out").c_str());
+		ASSERT_NE(echoIn, nullptr);
+		ASSERT_NE(echoOut, nullptr);
+		auto* sender = new BMidiLocalProducer("first out");
+		auto* receiver = new CollectingConsumer("first in");
+		int xruns = echo.XRuns();
+		ASSERT_EQ(echoOut->Connect(receiver), B_OK);
+		ASSERT_EQ(sender->Connect(echoIn), B_OK);
+		Bytes request = {0xF0, 0x18, 0x0C, 0x00, 0x00, 0x05, 0x00, 0xF7};
+		ASSERT_EQ(sender->SpraySystemExclusive(request.data(), request.size()), B_OK);
+		bool arrived = receiver->WaitFor(1, std::chrono::seconds(5));
+		if (!arrived && echo.XRuns() == xruns)
+			ADD_FAILURE() << "round " << round << ": the first message was lost";
+		if (arrived) {
+			EXPECT_EQ(receiver->Messages()[0].bytes, request);
+		}
+
+		// Our side of both connections is a port of our one client.
+		std::vector<std::string> ours = PortsOfClient(kClientName);
+		std::string toEcho = kClientName + ":to " + echo.PortName("in");
+		std::replace(toEcho.begin() + long(kClientName.size()) + 1, toEcho.end(), ':', ' ');
+		EXPECT_NE(std::find(ours.begin(), ours.end(), toEcho), ours.end()) << toEcho;
+		sender->Disconnect(echoIn);
+		echoOut->Disconnect(receiver);
+		sender->Release();
+		receiver->Release();
+		echoIn->Release();
+		echoOut->Release();
+	}
+}
+
+TEST(JackMidi, AFloodFromOutsideIsBoundedAndCounted)
+{
+	REQUIRE_JACK_SERVER();
+	JackEcho echo(UniqueName("midi-flood"));
+	ASSERT_TRUE(echo.IsOpen());
+	BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo.PortName("in").c_str());
+	BMidiProducer* echoOut = BMidiRoster::FindProducer(echo.PortName("out").c_str());
+	ASSERT_NE(echoIn, nullptr);
+	ASSERT_NE(echoOut, nullptr);
+	auto* sender = new BMidiLocalProducer("flood out");
+	auto* receiver = new BlockedConsumer("flood in");
+	ASSERT_EQ(echoOut->Connect(receiver), B_OK);
+	ASSERT_EQ(sender->Connect(echoIn), B_OK);
+
+	// Far more than a consumer keeps waiting, while its handler is stuck.
+	constexpr int kSent = 10000;
+	for (int i = 0; i < kSent; ++i)
+		ASSERT_EQ(sender->SprayNoteOn(0, uint8_t(i % 128), 64), B_OK);
+	// All of it has come in (queued or dropped) once the drops stop growing.
+	uint64 dropped = 0;
+	for (int i = 0; i < 100; ++i) {
+		snooze(50000);
+		uint64 now = receiver->DroppedMessages();
+		if (now > 0 && now == dropped)
+			break;
+		dropped = now;
+	}
+	receiver->Open();
+	size_t kept = kSent - size_t(receiver->DroppedMessages());
+	EXPECT_GT(receiver->DroppedMessages(), 0u);
+	EXPECT_LE(kept, 8192u + 1) << "at most 8192 wait, and one in the handler";
+	if (echo.XRuns() == 0) {
+		EXPECT_TRUE(receiver->WaitFor(kept, std::chrono::seconds(10)));
+		EXPECT_EQ(receiver->Count(), kept) << "every message is delivered or counted";
+	}
+	sender->Disconnect(echoIn);
+	echoOut->Disconnect(receiver);
+	sender->Release();
+	receiver->Release();
+	echoIn->Release();
+	echoOut->Release();
 }
