@@ -142,6 +142,12 @@ JackService::~JackService()
 	delete fHooks.load();
 }
 
+void JackService::AddReference()
+{
+	std::lock_guard lock(gTableLock);
+	fUsers++;
+}
+
 void JackService::Release()
 {
 	{

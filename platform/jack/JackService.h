@@ -83,6 +83,9 @@ public:
 	static JackService* Acquire(const char* clientName, status_t* status = nullptr,
 		std::string* message = nullptr);
 	void Release();
+	// One more user of this very service, for a holder that passes it on (the new
+	// holder calls Release()). Works also after the server went away.
+	void AddReference();
 
 	JackService(const JackService&) = delete;
 	JackService& operator=(const JackService&) = delete;

@@ -35,7 +35,7 @@ std::string JackPortNameFor(const std::string& wish)
 
 JackMidiInput::JackMidiInput(JackService* service, Sink sink)
 	:
-	fService(service),
+	fService((service->AddReference(), service)),
 	fSink(std::move(sink)),
 	fRing(kInputRingBytes),
 	fParser(kMaxIncomingEvent)
@@ -69,6 +69,7 @@ JackMidiInput::~JackMidiInput()
 	if (fThread.joinable())
 		fThread.join();
 	sem_destroy(&fReady);
+	fService->Release();
 }
 
 void JackMidiInput::Process(uint32 frames, void* self)
@@ -125,7 +126,7 @@ void JackMidiInput::Deliver()
 
 JackMidiOutput::JackMidiOutput(JackService* service)
 	:
-	fService(service),
+	fService((service->AddReference(), service)),
 	fRing(kOutputRingBytes)
 {
 }
@@ -153,6 +154,7 @@ JackMidiOutput::~JackMidiOutput()
 	}
 	if (fPort != nullptr)
 		fService->UnregisterPort(fPort);
+	fService->Release();
 }
 
 void JackMidiOutput::Process(uint32 frames, void* self)

@@ -10,8 +10,9 @@
 // each period and leaves the rest for the next period, so a burst is paced by the
 // server and nothing is lost. Send() waits while the ring is full.
 //
-// Lifetime: both unregister their port when destroyed; an output first lets what it
-// holds leave (up to a time-out).
+// Lifetime: each holds a reference to the service it was opened on (its own, taken by
+// Open()) and releases it last. Both unregister their port when destroyed; an output
+// first lets what it holds leave (up to a time-out).
 // Errors: Open() gives B_NAME_IN_USE when the client has a port of that name, B_ERROR
 // when the server refuses. Send(): B_BAD_VALUE for a message of kMaxMessage bytes or
 // more, B_TIMED_OUT when the server ran no period for two seconds, B_ERROR when the

@@ -566,13 +566,8 @@ JackService* SystemPorts::AcquireJack()
 	std::lock_guard lock(fLock);
 	if (fJack == nullptr)
 		return nullptr;
-	// The same service, one more user; a server that went meanwhile gives a new one.
-	JackService* service = JackService::Acquire(fJack->ClientName());
-	if (service != fJack && service != nullptr) {
-		service->Release();
-		service = nullptr;
-	}
-	return service;
+	fJack->AddReference();
+	return fJack;
 }
 
 std::string SystemPorts::ClientName()
