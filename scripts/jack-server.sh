@@ -36,7 +36,10 @@ start_jack_server() {
 stop_jack_server() {
   [ -n "${jack_pid:-}" ] || return 0
   kill "$jack_pid" 2>/dev/null
-  for _ in $(seq 1 50); do kill -0 "$jack_pid" 2>/dev/null || break; sleep 0.1; done
+  # A server killed outright keeps its entry in JACK's table of servers, which holds 8:
+  # once it is full of dead names no server starts on this machine. So give it long to go
+  # (a loaded machine needs more than the usual 2 s) before forcing it.
+  for _ in $(seq 1 300); do kill -0 "$jack_pid" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$jack_pid" 2>/dev/null
   jack_pid=""
 }

@@ -18,7 +18,7 @@
 #include "kernel/Locker.h"
 #include "kernel/OS.h"
 #include "kernel/SpscRing.h"
-#include "kernel/tests/AllocationCount.h"
+#include "testing/AllocationCounter.h"
 
 namespace {
 
@@ -27,17 +27,14 @@ namespace {
 template <typename Body>
 long AllocationsOnForeignThread(Body body)
 {
-	long before = 0;
-	long after = 0;
+	long count = -1;
 	std::thread foreign([&] {
-		allocation_count::WatchThisThread();
-		before = allocation_count::OnWatchedThread();
+		AllocationCounter counter;
 		body();
-		after = allocation_count::OnWatchedThread();
-		allocation_count::StopWatching();
+		count = counter.Count();
 	});
 	foreign.join();
-	return after - before;
+	return count;
 }
 
 // Whether this process may ask for SCHED_FIFO (root in a container may or may not).

@@ -562,22 +562,21 @@ TEST(JackMidi, AFloodFromOutsideIsBoundedAndCounted)
 	constexpr int kSent = 10000;
 	for (int i = 0; i < kSent; ++i)
 		ASSERT_EQ(sender->SprayNoteOn(0, uint8_t(i % 128), 64), B_OK);
-	// All of it has come in (queued or dropped) once the drops stop growing.
-	uint64 dropped = 0;
-	for (int i = 0; i < 100; ++i) {
+	// At most 8192 wait (and one is in the handler): the rest is dropped, and counted.
+	constexpr uint64 kMostKept = 8192 + 1;
+	for (int i = 0; i < 400 && receiver->DroppedMessages() < kSent - kMostKept; ++i)
 		snooze(50000);
-		uint64 now = receiver->DroppedMessages();
-		if (now > 0 && now == dropped)
-			break;
-		dropped = now;
-	}
+	uint64 dropped = receiver->DroppedMessages();
+	EXPECT_GE(dropped, kSent - kMostKept);
 	receiver->Open();
-	size_t kept = kSent - size_t(receiver->DroppedMessages());
-	EXPECT_GT(receiver->DroppedMessages(), 0u);
-	EXPECT_LE(kept, 8192u + 1) << "at most 8192 wait, and one in the handler";
+	// Every message either waited or was counted (unless the server itself missed a
+	// period, which loses MIDI for every client).
+	size_t kept = kSent - size_t(dropped);
 	if (echo.XRuns() == 0) {
-		EXPECT_TRUE(receiver->WaitFor(kept, std::chrono::seconds(10)));
-		EXPECT_EQ(receiver->Count(), kept) << "every message is delivered or counted";
+		EXPECT_TRUE(receiver->WaitFor(kept, std::chrono::seconds(20)));
+		snooze(100000);
+		EXPECT_EQ(receiver->Count(), kept);
+		EXPECT_EQ(receiver->DroppedMessages(), dropped) << "nothing dropped once it flowed";
 	}
 	sender->Disconnect(echoIn);
 	echoOut->Disconnect(receiver);
