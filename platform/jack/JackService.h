@@ -62,8 +62,10 @@ typedef void (*JackProcessHook)(uint32 frames, void* cookie);
 
 // One period as the process thread saw it at its start; all fields from the same period.
 struct JackPeriod {
-	uint64 period = 0;         // periods since the client was activated, from 1
-	uint64 frame = 0;          // JACK frame time at the period's start, not wrapping
+	uint64 period = 0;         // process calls since the client was activated, from 1
+	// JACK frame time at the period's start, not wrapping; it also moves over periods the
+	// server skipped for us (missed periods), which `period` does not count.
+	uint64 frame = 0;
 	bigtime_t startTime = 0;   // system_time() when the process thread started the period
 	uint32 frames = 0;         // its length
 	uint32 sampleRate = 0;     // frames per second

@@ -1,5 +1,6 @@
 // The shared JACK client over the test run's JACK server (dummy driver).
 #include "jack/JackService.h"
+#include "jack/tests_jack/ProcessThreadAllocations.h"
 
 #include "kernel/OS.h"
 #include "testing/AllocationCounter.h"
@@ -30,21 +31,6 @@ void CountingHook(uint32, void* cookie)
 	int64 calls = counter->calls.fetch_add(1) + 1;
 	if (counter->before != nullptr && counter->before->calls.load() < calls)
 		counter->outOfOrder.fetch_add(1);
-}
-
-// Counts the allocations of JACK's process thread from the hook's first call on.
-struct ProcessThreadAllocations {
-	std::optional<AllocationCounter> counter;   // made and read on the process thread
-	std::atomic<long> count{-1};
-};
-
-void CountProcessThreadAllocations(uint32, void* cookie)
-{
-	auto* watch = static_cast<ProcessThreadAllocations*>(cookie);
-	if (!watch->counter)
-		watch->counter.emplace(AllocationCounter::kThisThread);
-	else
-		watch->count.store(watch->counter->Count());
 }
 
 // A JACK client of its own (not the service), as another program would be: an audio
@@ -139,7 +125,10 @@ TEST(JackService, IsSharedByItsUsersAndNamedByTheFirst)
 	ASSERT_EQ(first->WaitForPeriod(a.period + 3), B_OK);
 	JackPeriod b = first->CurrentPeriod();
 	EXPECT_GE(b.period, a.period + 3);
-	EXPECT_EQ(b.frame - a.frame, (b.period - a.period) * a.frames);
+	// A period the server skipped for us (a missed period on a loaded machine) moves the
+	// frame time but not our count.
+	EXPECT_EQ((b.frame - a.frame) % a.frames, 0u);
+	EXPECT_GE(b.frame - a.frame, (b.period - a.period) * a.frames);
 	EXPECT_GT(b.startTime, a.startTime);
 	EXPECT_LE(b.startTime, system_time());
 	EXPECT_EQ(first->WaitForPeriod(first->Periods() + 1000000, 20000), B_TIMED_OUT);

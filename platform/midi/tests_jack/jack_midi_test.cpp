@@ -7,6 +7,7 @@
 #include "../tests/CollectingConsumer.h"
 
 #include "jack/JackService.h"
+#include "jack/tests_jack/ProcessThreadAllocations.h"
 #include "kernel/OS.h"
 #include "testing/AllocationCounter.h"
 #include "testing/JackAvailable.h"
@@ -38,21 +39,6 @@ const std::string kClientName = "midi jack test " + std::to_string(getpid());
 const bool kUseJack = setenv("SUITE_MIDI_API", "jack", 1) == 0
 	&& setenv("JACK_NO_START_SERVER", "1", 1) == 0
 	&& BMidiRoster::SetClientName(kClientName.c_str()) == B_OK;
-
-// A process hook that counts the allocations of JACK's process thread from its first call.
-struct ProcessThreadAllocations {
-	std::optional<AllocationCounter> counter;   // made and read on the process thread
-	std::atomic<long> count{-1};                // -1 until a period ran after the first
-};
-
-void CountProcessThreadAllocations(uint32, void* cookie)
-{
-	auto* watch = static_cast<ProcessThreadAllocations*>(cookie);
-	if (!watch->counter)
-		watch->counter.emplace(AllocationCounter::kThisThread);
-	else
-		watch->count.store(watch->counter->Count());
-}
 
 // Skips, or fails when a server was promised, unless a JACK server answers.
 #define REQUIRE_JACK_SERVER() \
@@ -502,6 +488,43 @@ std::vector<std::string> PortsOfClient(const std::string& client)
 	return names;
 }
 
+// A producer of ours to an echo client's input, its output back to a consumer of ours
+// (taking over the receiver's reference); undone and released when it goes.
+struct EchoLoop {
+	BMidiConsumer* echoIn;
+	BMidiProducer* echoOut;
+	BMidiLocalProducer* sender = new BMidiLocalProducer("loop out");
+	CollectingConsumer* receiver;
+
+	EchoLoop(const JackEcho& echo, CollectingConsumer* receiver)
+		:
+		echoIn(BMidiRoster::FindConsumer(echo.PortName("in").c_str())),
+		echoOut(BMidiRoster::FindProducer(echo.PortName("out").c_str())),
+		receiver(receiver)
+	{
+	}
+	~EchoLoop()
+	{
+		if (echoIn != nullptr) {
+			sender->Disconnect(echoIn);
+			echoIn->Release();
+		}
+		if (echoOut != nullptr) {
+			echoOut->Disconnect(receiver);
+			echoOut->Release();
+		}
+		sender->Release();
+		receiver->Release();
+	}
+	status_t Connect()
+	{
+		if (echoIn == nullptr || echoOut == nullptr)
+			return B_NAME_NOT_FOUND;
+		status_t status = echoOut->Connect(receiver);
+		return status != B_OK ? status : sender->Connect(echoIn);
+	}
+};
+
 }  // namespace
 
 TEST(JackMidi, TheFirstMessageAfterConnectingArrives)
@@ -512,22 +535,16 @@ TEST(JackMidi, TheFirstMessageAfterConnectingArrives)
 	for (int round = 0; round < 8; ++round) {
 		JackEcho echo(UniqueName("midi-first") + "-" + std::to_string(round));
 		ASSERT_TRUE(echo.IsOpen());
-		BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo.PortName("in").c_str());
-		BMidiProducer* echoOut = BMidiRoster::FindProducer(echo.PortName("out").c_str());
-		ASSERT_NE(echoIn, nullptr);
-		ASSERT_NE(echoOut, nullptr);
-		auto* sender = new BMidiLocalProducer("first out");
-		auto* receiver = new CollectingConsumer("first in");
+		EchoLoop loop(echo, new CollectingConsumer("first in"));
 		int xruns = echo.XRuns();
-		ASSERT_EQ(echoOut->Connect(receiver), B_OK);
-		ASSERT_EQ(sender->Connect(echoIn), B_OK);
+		ASSERT_EQ(loop.Connect(), B_OK);
 		Bytes request = {0xF0, 0x18, 0x0C, 0x00, 0x00, 0x05, 0x00, 0xF7};
-		ASSERT_EQ(sender->SpraySystemExclusive(request.data(), request.size()), B_OK);
-		bool arrived = receiver->WaitFor(1, std::chrono::seconds(5));
+		ASSERT_EQ(loop.sender->SpraySystemExclusive(request.data(), request.size()), B_OK);
+		bool arrived = loop.receiver->WaitFor(1, std::chrono::seconds(5));
 		if (!arrived && echo.XRuns() == xruns)
 			ADD_FAILURE() << "round " << round << ": the first message was lost";
 		if (arrived) {
-			EXPECT_EQ(receiver->Messages()[0].bytes, request);
+			EXPECT_EQ(loop.receiver->Messages()[0].bytes, request);
 		}
 
 		// Our side of both connections is a port of our one client.
@@ -535,12 +552,6 @@ TEST(JackMidi, TheFirstMessageAfterConnectingArrives)
 		std::string toEcho = kClientName + ":to " + echo.PortName("in");
 		std::replace(toEcho.begin() + long(kClientName.size()) + 1, toEcho.end(), ':', ' ');
 		EXPECT_NE(std::find(ours.begin(), ours.end(), toEcho), ours.end()) << toEcho;
-		sender->Disconnect(echoIn);
-		echoOut->Disconnect(receiver);
-		sender->Release();
-		receiver->Release();
-		echoIn->Release();
-		echoOut->Release();
 	}
 }
 
@@ -549,19 +560,14 @@ TEST(JackMidi, AFloodFromOutsideIsBoundedAndCounted)
 	REQUIRE_JACK_SERVER();
 	JackEcho echo(UniqueName("midi-flood"));
 	ASSERT_TRUE(echo.IsOpen());
-	BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo.PortName("in").c_str());
-	BMidiProducer* echoOut = BMidiRoster::FindProducer(echo.PortName("out").c_str());
-	ASSERT_NE(echoIn, nullptr);
-	ASSERT_NE(echoOut, nullptr);
-	auto* sender = new BMidiLocalProducer("flood out");
 	auto* receiver = new BlockedConsumer("flood in");
-	ASSERT_EQ(echoOut->Connect(receiver), B_OK);
-	ASSERT_EQ(sender->Connect(echoIn), B_OK);
+	EchoLoop loop(echo, receiver);
+	ASSERT_EQ(loop.Connect(), B_OK);
 
 	// Far more than a consumer keeps waiting, while its handler is stuck.
 	constexpr int kSent = 10000;
 	for (int i = 0; i < kSent; ++i)
-		ASSERT_EQ(sender->SprayNoteOn(0, uint8_t(i % 128), 64), B_OK);
+		ASSERT_EQ(loop.sender->SprayNoteOn(0, uint8_t(i % 128), 64), B_OK);
 	// At most 8192 wait (and one is in the handler): the rest is dropped, and counted.
 	constexpr uint64 kMostKept = 8192 + 1;
 	for (int i = 0; i < 400 && receiver->DroppedMessages() < kSent - kMostKept; ++i)
@@ -578,10 +584,4 @@ TEST(JackMidi, AFloodFromOutsideIsBoundedAndCounted)
 		EXPECT_EQ(receiver->Count(), kept);
 		EXPECT_EQ(receiver->DroppedMessages(), dropped) << "nothing dropped once it flowed";
 	}
-	sender->Disconnect(echoIn);
-	echoOut->Disconnect(receiver);
-	sender->Release();
-	receiver->Release();
-	echoIn->Release();
-	echoOut->Release();
 }
