@@ -20,6 +20,23 @@ constexpr size_t kMaxIncomingEvent = 64 * 1024;
 // A sender waits this long for a period that makes room before it gives up.
 constexpr bigtime_t kStallTimeout = 2000000;
 
+// Registers a MIDI port named after `wish`; when the client has a port of that name (two
+// endpoints of one name, as an instrument's input and output often are), "wish 2", ...
+jack_port_t* RegisterMidiPort(JackService* service, const std::string& wish,
+	JackPortDirection direction, status_t* status)
+{
+	std::string base = JackPortNameFor(wish);
+	std::string name = base;
+	for (int n = 2; n <= 16; n++) {
+		jack_port_t* port = service->RegisterPort(name.c_str(), JackPortType::Midi, direction,
+			status);
+		if (port != nullptr || *status != B_NAME_IN_USE)
+			return port;
+		name = base + " " + std::to_string(n);
+	}
+	return nullptr;
+}
+
 }  // namespace
 
 std::string JackPortNameFor(const std::string& wish)
@@ -47,8 +64,7 @@ std::unique_ptr<JackMidiInput> JackMidiInput::Open(JackService* service,
 	const std::string& portName, Sink sink, status_t* status)
 {
 	std::unique_ptr<JackMidiInput> input(new JackMidiInput(service, std::move(sink)));
-	input->fPort = service->RegisterPort(JackPortNameFor(portName).c_str(),
-		JackPortType::Midi, JackPortDirection::Input, status);
+	input->fPort = RegisterMidiPort(service, portName, JackPortDirection::Input, status);
 	if (input->fPort == nullptr)
 		return nullptr;
 	input->fThread = std::thread([raw = input.get()] { raw->Deliver(); });
@@ -135,8 +151,7 @@ std::unique_ptr<JackMidiOutput> JackMidiOutput::Open(JackService* service,
 	const std::string& portName, status_t* status)
 {
 	std::unique_ptr<JackMidiOutput> output(new JackMidiOutput(service));
-	output->fPort = service->RegisterPort(JackPortNameFor(portName).c_str(),
-		JackPortType::Midi, JackPortDirection::Output, status);
+	output->fPort = RegisterMidiPort(service, portName, JackPortDirection::Output, status);
 	if (output->fPort == nullptr)
 		return nullptr;
 	*status = service->AddProcessHook(Process, output.get());

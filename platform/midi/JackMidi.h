@@ -13,8 +13,10 @@
 // Lifetime: each holds a reference to the service it was opened on (its own, taken by
 // Open()) and releases it last. Both unregister their port when destroyed; an output
 // first lets what it holds leave (up to a time-out).
-// Errors: Open() gives B_NAME_IN_USE when the client has a port of that name, B_ERROR
-// when the server refuses. Send(): B_BAD_VALUE for a message of kMaxMessage bytes or
+// Names: the port is named as asked, ':' turned into ' '; when the client has a port of
+// that name already, "name 2", "name 3", ... (FullName() says which).
+// Errors: Open() gives B_NAME_IN_USE when 16 names are taken, B_ERROR when the server
+// refuses. Send(): B_BAD_VALUE for a message of kMaxMessage bytes or
 // more, B_TIMED_OUT when the server ran no period for two seconds, B_ERROR when the
 // server is gone.
 // Threads: Send() from any thread (sends are serialised); the sink runs on the input's

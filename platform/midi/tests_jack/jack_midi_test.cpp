@@ -585,3 +585,24 @@ TEST(JackMidi, AFloodFromOutsideIsBoundedAndCounted)
 		EXPECT_EQ(receiver->DroppedMessages(), dropped) << "nothing dropped once it flowed";
 	}
 }
+
+TEST(JackMidi, AnInputAndOutputOfOneNameAreBothPublished)
+{
+	REQUIRE_JACK_SERVER();
+	// An instrument's pair often shares a name; in our one client the second port gets
+	// a number, and neither goes missing.
+	std::string name = UniqueName("pair");
+	auto* consumer = new CollectingConsumer(name.c_str());
+	auto* producer = new BMidiLocalProducer(name.c_str());
+	ASSERT_EQ(consumer->Register(), B_OK);
+	ASSERT_EQ(producer->Register(), B_OK);
+	std::vector<std::string> ours = PortsOfClient(kClientName);
+	std::string first = kClientName + ":" + name;
+	std::string second = first + " 2";
+	EXPECT_NE(std::find(ours.begin(), ours.end(), first), ours.end()) << first;
+	EXPECT_NE(std::find(ours.begin(), ours.end(), second), ours.end()) << second;
+	producer->Release();
+	consumer->Release();
+	ours = PortsOfClient(kClientName);
+	EXPECT_EQ(std::find(ours.begin(), ours.end(), first), ours.end()) << "gone with them";
+}
