@@ -44,6 +44,7 @@ public:
 			return;
 		fIn = jack_port_register(fClient, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
 		jack_set_process_callback(fClient, Process, this);
+		jack_set_xrun_callback(fClient, XRun, this);
 		jack_activate(fClient);
 	}
 	~ProbeClient()
@@ -57,8 +58,16 @@ public:
 	std::string InName() const { return jack_port_name(fIn); }
 	// Frame time of the first period that heard the sound; 0 before.
 	uint64 HeardAt() const { return fHeardAt.load(); }
+	// Periods the server reported missed: the probe may not have run in them.
+	int XRuns() const { return fXRuns.load(); }
 
 private:
+	static int XRun(void* self)
+	{
+		static_cast<ProbeClient*>(self)->fXRuns.fetch_add(1);
+		return 0;
+	}
+
 	static int Process(jack_nframes_t frames, void* self)
 	{
 		auto* probe = static_cast<ProbeClient*>(self);
@@ -71,6 +80,7 @@ private:
 	jack_client_t* fClient = nullptr;
 	jack_port_t* fIn = nullptr;
 	std::atomic<uint64> fHeardAt{0};
+	std::atomic<int> fXRuns{0};
 };
 
 struct Tone {
@@ -262,11 +272,16 @@ TEST(JackService, ConnectReturnsOnceTheConnectionCarries)
 		ASSERT_TRUE(probe.Ok());
 		ASSERT_EQ(jack->Connect(JackService::PortName(tone.out), probe.InName()), B_OK);
 		// The probe heard the tone in a period that had begun by the time Connect
-		// returned: what is sent from now on travels the connection.
+		// returned: what is sent from now on travels the connection. (The probe, another
+		// process, may report a little later; unless the server skipped it meanwhile.)
 		JackPeriod now = jack->CurrentPeriod();
+		for (int i = 0; i < 500 && probe.HeardAt() == 0; i++)
+			snooze(10000);
 		uint64 heard = probe.HeardAt();
 		ASSERT_NE(heard, 0u) << "round " << round << ": connected, but nothing arrived";
-		EXPECT_LE(heard & 0xffffffffu, now.frame & 0xffffffffu) << "round " << round;
+		if (probe.XRuns() == 0) {
+			EXPECT_LE(heard & 0xffffffffu, now.frame & 0xffffffffu) << "round " << round;
+		}
 		// Connecting again is no error and confirms at once.
 		EXPECT_EQ(jack->Connect(JackService::PortName(tone.out), probe.InName()), B_OK);
 		EXPECT_EQ(jack->Disconnect(JackService::PortName(tone.out), probe.InName()), B_OK);
