@@ -19,7 +19,7 @@ constexpr char kNoBufferText[] = "Could not allocate a sufficient sample buffer 
 // Runs on the sound player's thread. The player was opened for 16-bit mono.
 void SoundBufferProc(void* cookie, void* buffer, size_t size, const SoundPlayer::Format& format)
 {
-    if (format.sampleFormat != SoundPlayer::kAudioShort || format.channelCount != 1) {
+    if (format.format != media_raw_audio_format::B_AUDIO_SHORT || format.channel_count != 1) {
         // Not a format we can fill: silence rather than whatever the buffer held.
         std::memset(buffer, 0, size);
         return;
@@ -209,11 +209,11 @@ int32_t ThudSound::PlaySound()
 {
     if (!fPlayer) {
         SoundPlayer::Format format;
-        format.frameRate = static_cast<float>(kSampleRate);
-        format.channelCount = 1;
-        format.sampleFormat = SoundPlayer::kAudioShort;
+        format.frame_rate = static_cast<float>(kSampleRate);
+        format.channel_count = 1;
+        format.format = media_raw_audio_format::B_AUDIO_SHORT;
         auto player = std::make_unique<SoundPlayer>(format, "ThudPlayer", &SoundBufferProc, this);
-        if (player->InitCheck() != SoundPlayer::kOk) {
+        if (player->InitCheck() != B_OK) {
             ReportError("Cannot play the sound - " + player->ErrorText());
             return player->InitCheck();
         }
@@ -223,11 +223,11 @@ int32_t ThudSound::PlaySound()
     fPlayer->SetVolume(1.0f);
     fPlayer->SetHasData(true);
     int32_t status = fPlayer->Start();
-    if (status != SoundPlayer::kOk) {
+    if (status != B_OK) {
         std::lock_guard<std::mutex> lock(fLock);
         fPlaying = false;
     }
-    if (status != SoundPlayer::kOk)
+    if (status != B_OK)
         ReportError("Cannot play the sound - " + fPlayer->ErrorText());
     return status;
 }
@@ -258,12 +258,12 @@ int32_t ThudSound::WriteSoundToFile(const std::string& path)
         return status;
 
     MediaFileWriter writer;
-    if (writer.Create(path, static_cast<int32_t>(kSampleRate), 1) != MediaFileWriter::kOk) {
+    if (writer.Create(path, static_cast<int32_t>(kSampleRate), 1) != B_OK) {
         ReportError("Cannot create media file - " + writer.ErrorText());
         return kError;
     }
-    if (writer.WriteFrames(fSamples.get(), fSampleCount) != MediaFileWriter::kOk
-        || writer.Commit() != MediaFileWriter::kOk) {
+    if (writer.WriteFrames(fSamples.get(), fSampleCount) != B_OK
+        || writer.Commit() != B_OK) {
         ReportError("Unable to write audio track - " + writer.ErrorText());
         return kError;
     }

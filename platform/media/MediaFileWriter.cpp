@@ -1,125 +1,180 @@
 #include "media/MediaFileWriter.h"
 
+#include "media/AudioConvert.h"
+#include "media/MediaDefs.h"
+#include "storage/AtomicFileWriter.h"
+
 #include <sndfile.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
-std::string SystemError(const std::string& what, const std::string& path, int err)
+// libsndfile's virtual I/O over an AtomicFileWriter.
+sf_count_t VirtualLength(void* data)
 {
-    return what + " \"" + path + "\": " + std::strerror(err);
+    off_t size = 0;
+    static_cast<AtomicFileWriter*>(data)->GetSize(&size);
+    return size;
 }
 
-mode_t CreationMode()
+sf_count_t VirtualSeek(sf_count_t offset, int whence, void* data)
 {
-    // mkstemp makes 0600 files; a finished sound file gets the usual 0666 minus umask.
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    return static_cast<AtomicFileWriter*>(data)->Seek(offset, uint32(whence));
+}
+
+sf_count_t VirtualRead(void* buffer, sf_count_t count, void* data)
+{
+    ssize_t got = static_cast<AtomicFileWriter*>(data)->Read(buffer, size_t(count));
+    return got < 0 ? 0 : got;
+}
+
+sf_count_t VirtualWrite(const void* buffer, sf_count_t count, void* data)
+{
+    ssize_t put = static_cast<AtomicFileWriter*>(data)->Write(buffer, size_t(count));
+    return put < 0 ? 0 : put;
+}
+
+sf_count_t VirtualTell(void* data)
+{
+    return static_cast<AtomicFileWriter*>(data)->Position();
+}
+
+SF_VIRTUAL_IO gVirtualIO = {VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
+
+int SubFormat(uint32 sampleFormat)
+{
+    switch (sampleFormat) {
+        case media_raw_audio_format::B_AUDIO_SHORT: return SF_FORMAT_PCM_16;
+        case media_raw_audio_format::B_AUDIO_INT: return SF_FORMAT_PCM_32;
+        case media_raw_audio_format::B_AUDIO_FLOAT: return SF_FORMAT_FLOAT;
+        default: return 0;
+    }
 }
 
 }  // namespace
+
+MediaFileWriter::MediaFileWriter() = default;
 
 MediaFileWriter::~MediaFileWriter()
 {
     Abort();
 }
 
-int32_t MediaFileWriter::Fail(int32_t status, const std::string& text)
+status_t MediaFileWriter::Fail(status_t status, const std::string& text)
 {
     fError = text;
     return status;
 }
 
-int32_t MediaFileWriter::Create(const std::string& path, int32_t frameRate, int32_t channelCount)
+status_t MediaFileWriter::Create(const std::string& path, int32 frameRate, int32 channelCount,
+    uint32 sampleFormat)
 {
     Abort();
     fError.clear();
     if (path.empty())
-        return Fail(kBadValue, "No file name given");
-    if (frameRate <= 0 || channelCount <= 0 || channelCount > 64)
-        return Fail(kBadValue, "Unsupported audio format");
+        return Fail(B_BAD_VALUE, "No file name given");
+    int subFormat = SubFormat(sampleFormat);
+    if (frameRate <= 0 || frameRate > 1000000 || channelCount <= 0 || channelCount > 64
+        || subFormat == 0)
+        return Fail(B_BAD_VALUE, "Unsupported audio format");
 
-    std::vector<char> name(path.begin(), path.end());
-    static const char kSuffix[] = ".partial-XXXXXX";
-    name.insert(name.end(), kSuffix, kSuffix + sizeof(kSuffix));
-    int fd = mkstemp(name.data());
-    if (fd < 0)
-        return Fail(kError, SystemError("Cannot create", path, errno));
-    fTempPath = name.data();
-    fchmod(fd, CreationMode());
-
+    auto output = std::make_unique<AtomicFileWriter>(path.c_str(), "audio/x-wav");
+    if (output->InitCheck() != B_OK) {
+        status_t status = output->InitCheck();
+        // A folder in the way cannot be replaced; anything else could not be created.
+        const char* what = status == B_IS_A_DIRECTORY ? "Cannot replace" : "Cannot create";
+        return Fail(status, std::string(what) + " \"" + path + "\": " + strerror_status(status));
+    }
     SF_INFO info{};
     info.samplerate = frameRate;
     info.channels = channelCount;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-    SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
-    if (file == nullptr) {
-        std::string reason = sf_strerror(nullptr);
-        close(fd);
-        unlink(fTempPath.c_str());
-        fTempPath.clear();
-        return Fail(kError, "Cannot create \"" + path + "\": " + reason);
-    }
+    info.format = SF_FORMAT_WAV | subFormat | SF_ENDIAN_LITTLE;
+    SNDFILE* file = sf_open_virtual(&gVirtualIO, SFM_WRITE, &info, output.get());
+    if (file == nullptr)
+        return Fail(B_IO_ERROR, "Cannot create \"" + path + "\": " + sf_strerror(nullptr));
+    // Floats written to integer files scale by 2^15 (2^31) as they read back.
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    fOutput = std::move(output);
     fFile = file;
-    fDescriptor = fd;
     fChannels = channelCount;
+    fSampleFormat = sampleFormat;
     fPath = path;
-    return kOk;
+    return B_OK;
 }
 
-int32_t MediaFileWriter::WriteFrames(const int16_t* frames, int64_t frameCount)
+status_t MediaFileWriter::WriteFrames(const int16* frames, int64 frameCount)
 {
     if (fFile == nullptr)
-        return Fail(kNotOpen, "No file is open for writing");
+        return Fail(B_NO_INIT, "No file is open for writing");
     if (frameCount < 0 || (frameCount > 0 && frames == nullptr))
-        return Fail(kBadValue, "Invalid sample buffer");
+        return Fail(B_BAD_VALUE, "Invalid sample buffer");
     if (frameCount == 0)
-        return kOk;
+        return B_OK;
     sf_count_t written = sf_writef_short(fFile, frames, frameCount);
-    if (written != frameCount)
-        return Fail(kError, "Cannot write \"" + fPath + "\": " + sf_strerror(fFile));
-    return kOk;
+    if (written != frameCount || fOutput->Error() != B_OK) {
+        status_t status = fOutput->Error() != B_OK ? fOutput->Error() : B_IO_ERROR;
+        return Fail(status, "Cannot write \"" + fPath + "\": " + strerror_status(status));
+    }
+    return B_OK;
 }
 
-int32_t MediaFileWriter::Commit()
+status_t MediaFileWriter::WriteFrames(const float* frames, int64 frameCount)
 {
     if (fFile == nullptr)
-        return Fail(kNotOpen, "No file is open for writing");
-    // Closing writes the final header; the descriptor stays ours so it can be synced.
+        return Fail(B_NO_INIT, "No file is open for writing");
+    if (frameCount < 0 || (frameCount > 0 && frames == nullptr))
+        return Fail(B_BAD_VALUE, "Invalid sample buffer");
+    // Convert in blocks on the stack, so that the scaling is ours, not libsndfile's.
+    constexpr size_t kBlockSamples = 4096;
+    union {
+        int16 shorts[kBlockSamples];
+        int32 ints[kBlockSamples];
+        float floats[kBlockSamples];
+    } block;
+    int64 blockFrames = std::max<int64>(1, int64(kBlockSamples) / fChannels);
+    for (int64 done = 0; done < frameCount;) {
+        int64 n = std::min(blockFrames, frameCount - done);
+        const float* in = frames + done * fChannels;
+        size_t samples = size_t(n * fChannels);
+        sf_count_t written;
+        if (fSampleFormat == media_raw_audio_format::B_AUDIO_SHORT) {
+            convert_from_float(in, block.shorts, samples, fSampleFormat);
+            written = sf_writef_short(fFile, block.shorts, n);
+        } else if (fSampleFormat == media_raw_audio_format::B_AUDIO_INT) {
+            convert_from_float(in, block.ints, samples, fSampleFormat);
+            written = sf_writef_int(fFile, block.ints, n);
+        } else {
+            convert_from_float(in, block.floats, samples, fSampleFormat);
+            written = sf_writef_float(fFile, block.floats, n);
+        }
+        if (written != n || fOutput->Error() != B_OK) {
+            status_t status = fOutput->Error() != B_OK ? fOutput->Error() : B_IO_ERROR;
+            return Fail(status, "Cannot write \"" + fPath + "\": " + strerror_status(status));
+        }
+        done += n;
+    }
+    return B_OK;
+}
+
+status_t MediaFileWriter::Commit()
+{
+    if (fFile == nullptr)
+        return Fail(B_NO_INIT, "No file is open for writing");
+    // Closing writes the final header through the virtual I/O.
     int closeStatus = sf_close(fFile);
     fFile = nullptr;
     if (closeStatus != 0) {
         std::string text = "Cannot write \"" + fPath + "\": " + sf_error_number(closeStatus);
         Abort();
-        return Fail(kError, text);
+        return Fail(B_IO_ERROR, text);
     }
-    if (fsync(fDescriptor) != 0) {
-        int err = errno;
-        Abort();
-        return Fail(kError, SystemError("Cannot write", fPath, err));
-    }
-    int fd = fDescriptor;
-    fDescriptor = -1;
-    if (close(fd) != 0) {
-        int err = errno;
-        Abort();
-        return Fail(kError, SystemError("Cannot write", fPath, err));
-    }
-    if (rename(fTempPath.c_str(), fPath.c_str()) != 0) {
-        int err = errno;
-        Abort();
-        return Fail(kError, SystemError("Cannot replace", fPath, err));
-    }
-    fTempPath.clear();
-    return kOk;
+    status_t status = fOutput->Commit();
+    fOutput.reset();
+    if (status != B_OK)
+        return Fail(status, "Cannot write \"" + fPath + "\": " + strerror_status(status));
+    return B_OK;
 }
 
 void MediaFileWriter::Abort()
@@ -128,12 +183,8 @@ void MediaFileWriter::Abort()
         sf_close(fFile);
         fFile = nullptr;
     }
-    if (fDescriptor >= 0) {
-        close(fDescriptor);
-        fDescriptor = -1;
-    }
-    if (!fTempPath.empty()) {
-        unlink(fTempPath.c_str());
-        fTempPath.clear();
+    if (fOutput) {
+        fOutput->Discard();
+        fOutput.reset();
     }
 }

@@ -1,46 +1,55 @@
 #pragma once
-// Writes a 16-bit PCM WAV file whole or not at all: the frames go to a temporary file
-// beside the destination, and Commit() renames it over the destination. A writer that is
-// destroyed or aborted before Commit() removes its temporary file and leaves the
-// destination as it was.
+// MediaFileWriter: writes a WAV file whole or not at all. The frames go through the
+// storage kit's AtomicFileWriter (a temporary file beside the destination); Commit()
+// finishes the header and moves the file into place. A writer destroyed or aborted before
+// Commit() leaves the destination as it was.
+//
+// Samples: 16-bit PCM by default, or 32-bit integer or float PCM (the file's sample
+// format, media_raw_audio_format::B_AUDIO_*). Float frames written to an integer file are
+// scaled by 2^15 (2^31) and clamped; not-a-number becomes 0.
+//
+// Errors: B_BAD_VALUE for a bad rate, channel count or sample format, B_NO_INIT before
+// Create, a storage status (B_PERMISSION_DENIED, B_ENTRY_NOT_FOUND, B_IS_A_DIRECTORY,
+// B_DEVICE_FULL...) or B_IO_ERROR for the disk; ErrorText() says it in words.
+// Threads: one thread at a time.
+#include "kernel/SupportDefs.h"
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
+class AtomicFileWriter;
 struct sf_private_tag;
 
 class MediaFileWriter {
 public:
-    static constexpr int32_t kOk = 0;
-    static constexpr int32_t kError = -1;          // I/O or codec failure
-    static constexpr int32_t kBadValue = -2;       // rate, channels or frame count out of range
-    static constexpr int32_t kNotOpen = -3;        // no Create() before writing or committing
-
-    MediaFileWriter() = default;
+    MediaFileWriter();
     ~MediaFileWriter();
     MediaFileWriter(const MediaFileWriter&) = delete;
     MediaFileWriter& operator=(const MediaFileWriter&) = delete;
 
-    // Starts a WAV file (16-bit little-endian PCM) that will replace `path` on Commit().
-    int32_t Create(const std::string& path, int32_t frameRate, int32_t channelCount);
+    // Starts a WAV file that will replace `path` on Commit().
+    status_t Create(const std::string& path, int32 frameRate, int32 channelCount,
+        uint32 sampleFormat = 0x2 /* B_AUDIO_SHORT */);
     // Interleaved frames: frameCount × channelCount samples.
-    int32_t WriteFrames(const int16_t* frames, int64_t frameCount);
+    status_t WriteFrames(const int16* frames, int64 frameCount);
+    status_t WriteFrames(const float* frames, int64 frameCount);
     // Finishes the header, flushes to disk and moves the file into place.
-    int32_t Commit();
+    status_t Commit();
     // Drops everything written so far.
     void Abort();
 
     bool IsOpen() const { return fFile != nullptr; }
+    int32 ChannelCount() const { return fChannels; }
     // The reason of the last failure, for the user.
     const std::string& ErrorText() const { return fError; }
 
 private:
-    int32_t Fail(int32_t status, const std::string& text);
+    status_t Fail(status_t status, const std::string& text);
 
+    std::unique_ptr<AtomicFileWriter> fOutput;
     sf_private_tag* fFile = nullptr;
-    int fDescriptor = -1;
-    int32_t fChannels = 0;
+    int32 fChannels = 0;
+    uint32 fSampleFormat = 0;
     std::string fPath;
-    std::string fTempPath;
     std::string fError;
 };

@@ -1,6 +1,6 @@
 #include "media/SoundPlayer.h"
 
-#include <rtaudio/RtAudio.h>
+#include "media/RtAudioCompat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,38 +20,9 @@ int DeviceCallback(void* output, void* /*input*/, unsigned int frames, double /*
     return 0;
 }
 
-// Errors while the stream runs are reported here instead of thrown on the audio thread.
-void IgnoreStreamError(RtAudioError::Type, const std::string&) {}
-
-const char* DisplayName(RtAudio::Api api)
+size_t SampleSize(const SoundPlayer::Format& format)
 {
-    switch (api) {
-        case RtAudio::UNIX_JACK: return "JACK";
-        case RtAudio::LINUX_ALSA: return "ALSA";
-        case RtAudio::LINUX_PULSE: return "PulseAudio";
-        case RtAudio::LINUX_OSS: return "OSS";
-        default: return "audio";
-    }
-}
-
-// The output device to use: the system's default when it has outputs, else the first that has.
-bool FindOutputDevice(RtAudio& audio, unsigned int& device)
-{
-    unsigned int count = audio.getDeviceCount();
-    if (count == 0)
-        return false;
-    unsigned int preferred = audio.getDefaultOutputDevice();
-    if (preferred < count && audio.getDeviceInfo(preferred).outputChannels > 0) {
-        device = preferred;
-        return true;
-    }
-    for (unsigned int i = 0; i < count; i++) {
-        if (audio.getDeviceInfo(i).outputChannels > 0) {
-            device = i;
-            return true;
-        }
-    }
-    return false;
+    return media_sample_size(format.format);
 }
 
 }  // namespace
@@ -59,55 +30,50 @@ bool FindOutputDevice(RtAudio& audio, unsigned int& device)
 SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc, void* cookie)
     : fDevice(std::make_unique<Device>()), fFormat(format), fProc(proc), fCookie(cookie)
 {
-    if ((format.sampleFormat != kAudioShort && format.sampleFormat != kAudioFloat)
-        || format.channelCount == 0 || format.channelCount > 32
-        || !(format.frameRate >= 1000.0f && format.frameRate <= 384000.0f)) {
-        fStatus = kBadFormat;
+    if ((format.format != media_raw_audio_format::B_AUDIO_SHORT
+            && format.format != media_raw_audio_format::B_AUDIO_FLOAT)
+        || format.channel_count == 0 || format.channel_count > 32
+        || !(format.frame_rate >= 1000.0f && format.frame_rate <= 384000.0f)) {
+        fStatus = B_MEDIA_BAD_FORMAT;
         fError = "Unsupported audio format for playback";
         return;
     }
+    fFormat.byte_order = B_MEDIA_HOST_ENDIAN;
 
-    std::vector<RtAudio::Api> compiled;
-    RtAudio::getCompiledApi(compiled);
-    const RtAudio::Api order[] = {RtAudio::UNIX_JACK, RtAudio::LINUX_ALSA, RtAudio::LINUX_PULSE};
     std::string tried;
-    for (RtAudio::Api api : order) {
-        if (std::find(compiled.begin(), compiled.end(), api) == compiled.end())
-            continue;
+    for (RtAudio::Api api : rtaudio_compat::PreferredApis()) {
         std::string reason;
-        try {
-            auto audio = std::make_unique<RtAudio>(api);
-            audio->showWarnings(false);
-            unsigned int device = 0;
-            if (!FindOutputDevice(*audio, device)) {
-                reason = "no output device";
-            } else {
-                RtAudio::StreamParameters parameters;
-                parameters.deviceId = device;
-                parameters.nChannels = format.channelCount;
-                RtAudio::StreamOptions options;
-                options.streamName = name != nullptr ? name : "SoundPlayer";
-                unsigned int bufferFrames = format.bufferFrames != 0 ? format.bufferFrames : 512;
-                RtAudioFormat sampleFormat
-                    = format.sampleFormat == kAudioShort ? RTAUDIO_SINT16 : RTAUDIO_FLOAT32;
-                audio->openStream(&parameters, nullptr, sampleFormat,
-                                  static_cast<unsigned int>(format.frameRate), &bufferFrames,
-                                  &DeviceCallback, this, &options, &IgnoreStreamError);
-                fFormat.bufferFrames = bufferFrames;
+        std::unique_ptr<RtAudio> audio(rtaudio_compat::Make(api, &reason));
+        unsigned int device = 0;
+        if (audio && !rtaudio_compat::FindDevice(*audio, false, &device))
+            reason = "no output device";
+        if (audio && reason.empty()) {
+            RtAudio::StreamParameters parameters;
+            parameters.deviceId = device;
+            parameters.nChannels = format.channel_count;
+            size_t frameSize = SampleSize(format) * format.channel_count;
+            unsigned int bufferFrames
+                = format.buffer_size != 0 ? unsigned(format.buffer_size / frameSize) : 512;
+            RtAudioFormat sampleFormat = format.format == media_raw_audio_format::B_AUDIO_SHORT
+                ? RTAUDIO_SINT16
+                : RTAUDIO_FLOAT32;
+            reason = rtaudio_compat::Open(*audio, &parameters, nullptr, sampleFormat,
+                unsigned(format.frame_rate), &bufferFrames, &DeviceCallback, this,
+                name != nullptr ? name : "SoundPlayer");
+            if (reason.empty()) {
+                fFormat.buffer_size = bufferFrames * frameSize;
                 fDevice->audio = std::move(audio);
                 fSystem = RtAudio::getApiName(api);
-                fStatus = kOk;
+                fStatus = B_OK;
                 fError.clear();
                 return;
             }
-        } catch (const std::exception& error) {
-            reason = error.what();
         }
         if (!tried.empty())
             tried += "; ";
-        tried += std::string(DisplayName(api)) + ": " + reason;
+        tried += std::string(rtaudio_compat::DisplayName(api)) + ": " + reason;
     }
-    fStatus = kNoDevice;
+    fStatus = B_MEDIA_SYSTEM_FAILURE;
     fError = "No audio output device is available";
     if (!tried.empty())
         fError += " (" + tried + ")";
@@ -116,56 +82,41 @@ SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc
 SoundPlayer::~SoundPlayer()
 {
     Stop();
-    if (fDevice->audio) {
-        try {
-            if (fDevice->audio->isStreamOpen())
-                fDevice->audio->closeStream();
-        } catch (const std::exception&) {
-        }
-    }
+    if (fDevice->audio)
+        rtaudio_compat::Close(*fDevice->audio);
 }
 
-int32_t SoundPlayer::Start()
+status_t SoundPlayer::Start()
 {
-    if (fStatus != kOk)
+    if (fStatus != B_OK)
         return fStatus;
-    try {
-        if (!fDevice->audio->isStreamRunning())
-            fDevice->audio->startStream();
-    } catch (const std::exception& error) {
-        fError = std::string("Cannot start playback: ") + error.what();
-        return kError;
+    std::string error = rtaudio_compat::Start(*fDevice->audio);
+    if (!error.empty()) {
+        fError = "Cannot start playback: " + error;
+        return B_ERROR;
     }
-    return kOk;
+    return B_OK;
 }
 
 void SoundPlayer::Stop()
 {
-    if (!fDevice->audio)
-        return;
-    try {
-        if (fDevice->audio->isStreamRunning())
-            fDevice->audio->stopStream();
-    } catch (const std::exception&) {
-    }
+    if (fDevice->audio)
+        rtaudio_compat::Stop(*fDevice->audio);
 }
 
 bool SoundPlayer::IsPlaying() const
 {
-    return fDevice->audio && fDevice->audio->isStreamRunning();
+    return fDevice->audio && rtaudio_compat::IsRunning(*fDevice->audio);
 }
 
 double SoundPlayer::Latency() const
 {
     if (!fDevice->audio)
         return 0.0;
-    long frames = 0;
-    try {
-        frames = fDevice->audio->getStreamLatency();
-    } catch (const std::exception&) {
-    }
-    frames = std::max<long>(frames, fFormat.bufferFrames);
-    return static_cast<double>(frames) / fFormat.frameRate;
+    long frames = rtaudio_compat::Latency(*fDevice->audio);
+    size_t frameSize = SampleSize(fFormat) * fFormat.channel_count;
+    frames = std::max<long>(frames, long(fFormat.buffer_size / frameSize));
+    return static_cast<double>(frames) / fFormat.frame_rate;
 }
 
 void SoundPlayer::SetVolume(float volume)
@@ -175,8 +126,8 @@ void SoundPlayer::SetVolume(float volume)
 
 void SoundPlayer::FillBuffer(void* buffer, uint32_t frames)
 {
-    size_t samples = static_cast<size_t>(frames) * fFormat.channelCount;
-    bool isShort = fFormat.sampleFormat == kAudioShort;
+    size_t samples = static_cast<size_t>(frames) * fFormat.channel_count;
+    bool isShort = fFormat.format == media_raw_audio_format::B_AUDIO_SHORT;
     size_t bytes = samples * (isShort ? sizeof(int16_t) : sizeof(float));
     if (!fHasData.load() || fProc == nullptr) {
         std::memset(buffer, 0, bytes);

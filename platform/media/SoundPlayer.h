@@ -3,6 +3,12 @@
 // The callback must not allocate, block for long or do I/O. Construction opens the
 // default output of the first sound system that answers (JACK, ALSA, PulseAudio);
 // InitCheck() tells whether one did.
+//
+// Errors: B_MEDIA_BAD_FORMAT for a format it cannot play (int16 and float, 1..32
+// channels, 1 000..384 000 frames a second), B_MEDIA_SYSTEM_FAILURE when no sound system
+// has an output, B_ERROR when the device refuses to start; ErrorText() says why.
+
+#include "media/MediaDefs.h"
 
 #include <atomic>
 #include <cstddef>
@@ -12,21 +18,9 @@
 
 class SoundPlayer {
 public:
-    // Sample kinds, numbered as the media formats number them.
-    static constexpr uint32_t kAudioShort = 0x2;   // int16, native byte order
-    static constexpr uint32_t kAudioFloat = 0x24;  // float, -1..1
-
-    static constexpr int32_t kOk = 0;
-    static constexpr int32_t kError = -1;
-    static constexpr int32_t kNoDevice = -2;       // no sound system has an output
-    static constexpr int32_t kBadFormat = -3;
-
-    struct Format {
-        float frameRate = 44100.0f;
-        uint32_t channelCount = 1;
-        uint32_t sampleFormat = kAudioShort;
-        uint32_t bufferFrames = 0;                  // 0: the device's choice
-    };
+    // The format of the buffers: frame_rate, channel_count, format (B_AUDIO_SHORT or
+    // B_AUDIO_FLOAT, native byte order); buffer_size in bytes, 0 for the device's choice.
+    using Format = media_raw_audio_format;
 
     // size is in bytes; format is the format of buffer.
     using BufferProc = void (*)(void* cookie, void* buffer, size_t size, const Format& format);
@@ -36,7 +30,7 @@ public:
     SoundPlayer(const SoundPlayer&) = delete;
     SoundPlayer& operator=(const SoundPlayer&) = delete;
 
-    int32_t InitCheck() const { return fStatus; }
+    status_t InitCheck() const { return fStatus; }
     // Why InitCheck() or Start() failed, for the user.
     const std::string& ErrorText() const { return fError; }
     // The sound system in use ("jack", "alsa", "pulse"), empty when none.
@@ -45,7 +39,7 @@ public:
     // Seconds between the callback filling a buffer and the buffer being heard (estimate).
     double Latency() const;
 
-    int32_t Start();
+    status_t Start();
     void Stop();
     bool IsPlaying() const;
 
@@ -68,7 +62,7 @@ private:
     void* fCookie;
     std::atomic<bool> fHasData{false};
     std::atomic<float> fVolume{1.0f};
-    int32_t fStatus = kNoDevice;
+    status_t fStatus = B_MEDIA_SYSTEM_FAILURE;
     std::string fError;
     std::string fSystem;
 };

@@ -93,7 +93,7 @@ bool TranscribeFile(const NotesRequest& request, NoteTranscriber& transcriber,
     return false;
   }
   SoundFileReader reader;
-  if (reader.Open(request.path) != kSoundFileOk) {
+  if (reader.Open(request.path) != B_OK) {
     error = reader.ErrorText();
     return false;
   }

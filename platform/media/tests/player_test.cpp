@@ -59,9 +59,9 @@ bool JackIsRunning()
 SoundPlayer::Format MonoShort()
 {
     SoundPlayer::Format format;
-    format.frameRate = 44100;
-    format.channelCount = 1;
-    format.sampleFormat = SoundPlayer::kAudioShort;
+    format.frame_rate = 44100;
+    format.channel_count = 1;
+    format.format = media_raw_audio_format::B_AUDIO_SHORT;
     return format;
 }
 
@@ -100,14 +100,14 @@ TEST(PlayerTest, FillsBuffersThroughTheCallbackWithVolumeAndSilence)
 TEST(PlayerTest, RefusesFormatsItCannotPlay)
 {
     SoundPlayer::Format format = MonoShort();
-    format.sampleFormat = 0x11;
+    format.format = 0x11;
     SoundPlayer player(format, "test", &FillWithValue, nullptr);
-    EXPECT_EQ(player.InitCheck(), SoundPlayer::kBadFormat);
-    EXPECT_EQ(player.Start(), SoundPlayer::kBadFormat);
+    EXPECT_EQ(player.InitCheck(), B_MEDIA_BAD_FORMAT);
+    EXPECT_EQ(player.Start(), B_MEDIA_BAD_FORMAT);
     format = MonoShort();
-    format.channelCount = 0;
+    format.channel_count = 0;
     EXPECT_EQ(SoundPlayer(format, "test", &FillWithValue, nullptr).InitCheck(),
-              SoundPlayer::kBadFormat);
+              B_MEDIA_BAD_FORMAT);
 }
 
 TEST(PlayerTest, WithoutAnAudioDeviceTheStatusSaysSo)
@@ -122,10 +122,10 @@ TEST(PlayerTest, WithoutAnAudioDeviceTheStatusSaysSo)
     Probe probe;
     {
         SoundPlayer player(MonoShort(), "test", &FillWithValue, &probe);
-        EXPECT_EQ(player.InitCheck(), SoundPlayer::kNoDevice);
+        EXPECT_EQ(player.InitCheck(), B_MEDIA_SYSTEM_FAILURE);
         EXPECT_NE(player.ErrorText().find("No audio output device is available"), std::string::npos)
             << player.ErrorText();
-        EXPECT_EQ(player.Start(), SoundPlayer::kNoDevice);
+        EXPECT_EQ(player.Start(), B_MEDIA_SYSTEM_FAILURE);
         EXPECT_FALSE(player.IsPlaying());
         player.Stop();
     }
@@ -142,20 +142,20 @@ TEST(PlayerTest, PlaysThroughJackOnItsOwnThread)
         GTEST_SKIP() << "no JACK server running";
     Probe probe;
     SoundPlayer player(MonoShort(), "PlayerTest", &FillWithValue, &probe);
-    ASSERT_EQ(player.InitCheck(), SoundPlayer::kOk) << player.ErrorText();
+    ASSERT_EQ(player.InitCheck(), B_OK) << player.ErrorText();
     EXPECT_EQ(player.SystemName(), "jack");
     player.SetHasData(true);
-    ASSERT_EQ(player.Start(), SoundPlayer::kOk) << player.ErrorText();
+    ASSERT_EQ(player.Start(), B_OK) << player.ErrorText();
     EXPECT_TRUE(player.IsPlaying());
     {
         std::unique_lock<std::mutex> guard(probe.lock);
         ASSERT_TRUE(probe.changed.wait_for(guard, std::chrono::seconds(60),
                                            [&] { return probe.calls >= 5; }));
         EXPECT_NE(probe.thread, std::this_thread::get_id());
-        EXPECT_EQ(probe.lastFormat.sampleFormat, SoundPlayer::kAudioShort);
-        EXPECT_EQ(probe.lastFormat.channelCount, 1u);
-        EXPECT_EQ(probe.lastFormat.frameRate, 44100.0f);
-        EXPECT_EQ(probe.lastSize, probe.lastFormat.bufferFrames * sizeof(int16_t));
+        EXPECT_EQ(probe.lastFormat.format, media_raw_audio_format::B_AUDIO_SHORT);
+        EXPECT_EQ(probe.lastFormat.channel_count, 1u);
+        EXPECT_EQ(probe.lastFormat.frame_rate, 44100.0f);
+        EXPECT_EQ(probe.lastSize, probe.lastFormat.buffer_size);
     }
     EXPECT_GT(player.Latency(), 0.0);
     player.Stop();

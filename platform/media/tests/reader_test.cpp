@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaDefs.h"
 #include "media/SoundFileReader.h"
 #include "testing/ScratchDir.h"
 
@@ -55,7 +56,7 @@ TEST_F(SoundFileReaderTest, ReadsStereoWaveAndFlacExactly) {
     const std::string path = Path(name);
     Write(path, format, 2, 22050, frames);
     SoundFileReader reader;
-    ASSERT_EQ(reader.Open(path), kSoundFileOk) << reader.ErrorText();
+    ASSERT_EQ(reader.Open(path), B_OK) << reader.ErrorText();
     EXPECT_EQ(reader.Channels(), 2);
     EXPECT_EQ(reader.SampleRate(), 22050);
     EXPECT_EQ(reader.Frames(), 3000);
@@ -71,7 +72,7 @@ TEST_F(SoundFileReaderTest, ReadsStereoWaveAndFlacExactly) {
   }
   // Float frames of the same file: the 16-bit values over 32768.
   SoundFileReader reader;
-  ASSERT_EQ(reader.Open(Path("a.wav")), kSoundFileOk);
+  ASSERT_EQ(reader.Open(Path("a.wav")), B_OK);
   float f[4];
   ASSERT_EQ(reader.ReadFloat(f, 2), 2);
   EXPECT_FLOAT_EQ(f[0], -1.0f);
@@ -84,7 +85,7 @@ TEST_F(SoundFileReaderTest, FloatSamplesBeyondFullScaleClampInsteadOfWrapping) {
   Write(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 48000,
         std::vector<float>{0.5f, 1.5f, -3.0f, 1.0f, -1.0f, NAN, 0.25f});
   SoundFileReader reader;
-  ASSERT_EQ(reader.Open(path), kSoundFileOk) << reader.ErrorText();
+  ASSERT_EQ(reader.Open(path), B_OK) << reader.ErrorText();
   int16_t got[7];
   ASSERT_EQ(reader.ReadInt16(got, 7), 7);
   const int16_t expected[] = {16384, 32767, -32768, 32767, -32768, 0, 8192};
@@ -94,26 +95,26 @@ TEST_F(SoundFileReaderTest, FloatSamplesBeyondFullScaleClampInsteadOfWrapping) {
 TEST_F(SoundFileReaderTest, ReportsWhatIsWrongWithAFile) {
   SoundFileReader reader;
   int16_t buffer[4];
-  EXPECT_EQ(reader.ReadInt16(buffer, 2), kSoundFileNotOpen);
-  EXPECT_EQ(reader.ReadFloat(nullptr, 2), kSoundFileNotOpen);
+  EXPECT_EQ(reader.ReadInt16(buffer, 2), B_NO_INIT);
+  EXPECT_EQ(reader.ReadFloat(nullptr, 2), B_NO_INIT);
 
-  EXPECT_EQ(reader.Open(Path("missing.wav")), kSoundFileNotFound);
+  EXPECT_EQ(reader.Open(Path("missing.wav")), B_ENTRY_NOT_FOUND);
   EXPECT_NE(reader.ErrorText().find("missing.wav"), std::string::npos);
-  EXPECT_EQ(reader.Open(mDir), kSoundFileNotFound);
+  EXPECT_EQ(reader.Open(mDir), B_ENTRY_NOT_FOUND);
 
   std::ofstream(Path("empty.wav")).close();
-  EXPECT_EQ(reader.Open(Path("empty.wav")), kSoundFileNotSound);
+  EXPECT_EQ(reader.Open(Path("empty.wav")), B_MEDIA_NO_HANDLER);
   EXPECT_NE(reader.ErrorText().find("empty"), std::string::npos);
 
   std::ofstream(Path("text.wav")) << "this is not a sound file at all, only some words\n";
-  EXPECT_EQ(reader.Open(Path("text.wav")), kSoundFileNotSound);
+  EXPECT_EQ(reader.Open(Path("text.wav")), B_MEDIA_NO_HANDLER);
   EXPECT_FALSE(reader.IsOpen());
 
   // A header that promises more than the file holds: what is there is read, then the end.
   Write(Path("cut.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100,
         std::vector<int16_t>(1000, 7));
   std::filesystem::resize_file(Path("cut.wav"), std::filesystem::file_size(Path("cut.wav")) - 1000);
-  ASSERT_EQ(reader.Open(Path("cut.wav")), kSoundFileOk);
+  ASSERT_EQ(reader.Open(Path("cut.wav")), B_OK);
   std::vector<int16_t> all(2000);
   const int64_t got = reader.ReadInt16(all.data(), 2000);
   EXPECT_GE(got, 400);
@@ -122,7 +123,7 @@ TEST_F(SoundFileReaderTest, ReportsWhatIsWrongWithAFile) {
 
   // A sound file with no frames opens and reads nothing.
   Write(Path("none.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, std::vector<int16_t>{});
-  ASSERT_EQ(reader.Open(Path("none.wav")), kSoundFileOk);
+  ASSERT_EQ(reader.Open(Path("none.wav")), B_OK);
   EXPECT_EQ(reader.Frames(), 0);
   EXPECT_EQ(reader.ReadInt16(buffer, 4), 0);
   reader.Close();
@@ -130,3 +131,23 @@ TEST_F(SoundFileReaderTest, ReportsWhatIsWrongWithAFile) {
 }
 
 }  // namespace
+
+TEST_F(SoundFileReaderTest, SeeksToAnyFrameAndRefusesBeyondTheEnd) {
+  std::vector<int16_t> ramp(1000);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(i * 16);
+  Write(Path("ramp.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, ramp);
+  SoundFileReader reader;
+  ASSERT_EQ(reader.Open(Path("ramp.wav")), B_OK);
+  EXPECT_EQ(reader.MimeType(), "audio/x-wav");
+  int16_t got[3];
+  EXPECT_EQ(reader.Seek(500), 500);
+  ASSERT_EQ(reader.ReadInt16(got, 3), 3);
+  EXPECT_EQ(got[0], 500 * 16);
+  EXPECT_EQ(reader.Seek(10), 10);
+  ASSERT_EQ(reader.ReadInt16(got, 1), 1);
+  EXPECT_EQ(got[0], 10 * 16);
+  EXPECT_EQ(reader.Seek(1000), 1000);
+  EXPECT_EQ(reader.ReadInt16(got, 1), 0);
+  EXPECT_EQ(reader.Seek(1001), B_BAD_VALUE);
+  EXPECT_EQ(reader.Seek(-1), B_BAD_VALUE);
+}

@@ -1,6 +1,7 @@
 // The WAV writer: what it writes is what libsndfile reads back, and a file is replaced
 // only by a finished one.
 
+#include "media/MediaDefs.h"
 #include "media/MediaFileWriter.h"
 #include "testing/ScratchDir.h"
 
@@ -47,11 +48,11 @@ TEST_F(WriterTest, WritesPcm16WavThatLibsndfileReadsBack)
 
         std::string path = PathOf("out" + std::to_string(channels) + ".wav");
         MediaFileWriter writer;
-        ASSERT_EQ(writer.Create(path, 44100, channels), MediaFileWriter::kOk) << writer.ErrorText();
+        ASSERT_EQ(writer.Create(path, 44100, channels), B_OK) << writer.ErrorText();
         EXPECT_FALSE(fs::exists(path));  // nothing at the destination until committed
-        ASSERT_EQ(writer.WriteFrames(frames.data(), 600), MediaFileWriter::kOk);
-        ASSERT_EQ(writer.WriteFrames(frames.data() + 600 * channels, 400), MediaFileWriter::kOk);
-        ASSERT_EQ(writer.Commit(), MediaFileWriter::kOk) << writer.ErrorText();
+        ASSERT_EQ(writer.WriteFrames(frames.data(), 600), B_OK);
+        ASSERT_EQ(writer.WriteFrames(frames.data() + 600 * channels, 400), B_OK);
+        ASSERT_EQ(writer.Commit(), B_OK) << writer.ErrorText();
 
         SF_INFO info{};
         SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -79,26 +80,26 @@ TEST_F(WriterTest, AnUnfinishedFileNeverReplacesTheOldOne)
     std::vector<int16_t> frames(100, 5);
     {
         MediaFileWriter writer;
-        ASSERT_EQ(writer.Create(PathOf("keep.wav"), 44100, 1), MediaFileWriter::kOk);
-        ASSERT_EQ(writer.WriteFrames(frames.data(), 100), MediaFileWriter::kOk);
+        ASSERT_EQ(writer.Create(PathOf("keep.wav"), 44100, 1), B_OK);
+        ASSERT_EQ(writer.WriteFrames(frames.data(), 100), B_OK);
         // Destroyed without Commit.
     }
     EXPECT_EQ(Contents("keep.wav"), "old");
     {
         MediaFileWriter writer;
-        ASSERT_EQ(writer.Create(PathOf("keep.wav"), 44100, 1), MediaFileWriter::kOk);
+        ASSERT_EQ(writer.Create(PathOf("keep.wav"), 44100, 1), B_OK);
         writer.Abort();
         EXPECT_FALSE(writer.IsOpen());
-        EXPECT_EQ(writer.Commit(), MediaFileWriter::kNotOpen);
+        EXPECT_EQ(writer.Commit(), B_NO_INIT);
     }
     EXPECT_EQ(Contents("keep.wav"), "old");
     EXPECT_EQ(EntryCount(), 1u);
 
     // Committing replaces it.
     MediaFileWriter writer;
-    ASSERT_EQ(writer.Create(PathOf("keep.wav"), 22050, 1), MediaFileWriter::kOk);
-    ASSERT_EQ(writer.WriteFrames(frames.data(), 100), MediaFileWriter::kOk);
-    ASSERT_EQ(writer.Commit(), MediaFileWriter::kOk);
+    ASSERT_EQ(writer.Create(PathOf("keep.wav"), 22050, 1), B_OK);
+    ASSERT_EQ(writer.WriteFrames(frames.data(), 100), B_OK);
+    ASSERT_EQ(writer.Commit(), B_OK);
     EXPECT_EQ(Contents("keep.wav").substr(0, 4), "RIFF");
     EXPECT_EQ(EntryCount(), 1u);
 }
@@ -107,22 +108,22 @@ TEST_F(WriterTest, FailuresSayWhy)
 {
     MediaFileWriter writer;
     int16_t frame = 0;
-    EXPECT_EQ(writer.WriteFrames(&frame, 1), MediaFileWriter::kNotOpen);
-    EXPECT_EQ(writer.Create(PathOf("x.wav"), 0, 1), MediaFileWriter::kBadValue);
-    EXPECT_EQ(writer.Create(PathOf("x.wav"), 44100, 0), MediaFileWriter::kBadValue);
-    EXPECT_EQ(writer.Create("", 44100, 1), MediaFileWriter::kBadValue);
+    EXPECT_EQ(writer.WriteFrames(&frame, 1), B_NO_INIT);
+    EXPECT_EQ(writer.Create(PathOf("x.wav"), 0, 1), B_BAD_VALUE);
+    EXPECT_EQ(writer.Create(PathOf("x.wav"), 44100, 0), B_BAD_VALUE);
+    EXPECT_EQ(writer.Create("", 44100, 1), B_BAD_VALUE);
 
-    EXPECT_EQ(writer.Create(PathOf("missing/x.wav"), 44100, 1), MediaFileWriter::kError);
-    EXPECT_NE(writer.ErrorText().find("No such file or directory"), std::string::npos)
+    EXPECT_EQ(writer.Create(PathOf("missing/x.wav"), 44100, 1), B_ENTRY_NOT_FOUND);
+    EXPECT_NE(writer.ErrorText().find("missing/x.wav"), std::string::npos)
         << writer.ErrorText();
 
-    // A folder in the way: the rename fails, the folder stays, no temporary file remains.
+    // A folder in the way: refused at once, the folder stays, no temporary file remains.
     fs::create_directory(PathOf("folder.wav"));
-    ASSERT_EQ(writer.Create(PathOf("folder.wav"), 44100, 1), MediaFileWriter::kOk);
-    ASSERT_EQ(writer.WriteFrames(&frame, 1), MediaFileWriter::kOk);
-    EXPECT_EQ(writer.WriteFrames(nullptr, 5), MediaFileWriter::kBadValue);
-    EXPECT_EQ(writer.Commit(), MediaFileWriter::kError);
+    EXPECT_EQ(writer.Create(PathOf("folder.wav"), 44100, 1), B_IS_A_DIRECTORY);
     EXPECT_NE(writer.ErrorText().find("folder.wav"), std::string::npos) << writer.ErrorText();
+    ASSERT_EQ(writer.Create(PathOf("fine.wav"), 44100, 1), B_OK);
+    EXPECT_EQ(writer.WriteFrames(static_cast<const int16*>(nullptr), 5), B_BAD_VALUE);
+    writer.Abort();
     EXPECT_TRUE(fs::is_directory(PathOf("folder.wav")));
     EXPECT_EQ(EntryCount(), 1u);
 }
