@@ -9,7 +9,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -81,22 +80,6 @@ private:
 	std::vector<bigtime_t> fStartTimes;
 	size_t fBuffers = 0;
 	bool fEnded = false;
-};
-
-// A folder under /tmp removed at the end of the test.
-class MediaScratch {
-public:
-	MediaScratch()
-	{
-		std::string pattern = (std::filesystem::temp_directory_path() / "media.XXXXXX").string();
-		if (mkdtemp(pattern.data()) != nullptr)
-			fPath = pattern;
-	}
-	~MediaScratch() { std::filesystem::remove_all(fPath); }
-	std::string Path(const char* name) const { return fPath + "/" + name; }
-
-private:
-	std::string fPath;
 };
 
 // Connects the first free output of producer to the first free input of consumer.

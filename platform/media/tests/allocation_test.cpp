@@ -1,50 +1,13 @@
-// Counts every allocation of the test program while buffers flow, to show that the
+// Counts every allocation of the program while buffers flow, to show that the
 // buffer path (request, fill, send, receive, convert, recycle) allocates nothing.
 #include "MediaTestNodes.h"
 
 #include "kernel/OS.h"
 #include "media/PlatformNodes.h"
 
+#include "testing/AllocationCounter.h"
+
 #include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<long> gAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-	++gAllocations;
-	if (void* p = std::malloc(size == 0 ? 1 : size))
-		return p;
-	throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-	++gAllocations;
-	return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size)
-{
-	return ::operator new(size);
-}
-void operator delete(void* p) noexcept
-{
-	std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-	std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-	std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-	std::free(p);
-}
 
 namespace {
 
@@ -66,16 +29,18 @@ protected:
 	}
 };
 
-// Whether the kernel's ports copy each message into memory of its own.
+// Whether the kernel's ports copy each message into memory of their own.
 bool PortsAllocate()
 {
 	port_id port = create_port(4, "probe");
-	long before = gAllocations.load();
 	int32 code;
 	char byte = 1;
 	write_port(port, 1, &byte, 1);
 	read_port(port, &code, &byte, 1);
-	long made = gAllocations.load() - before;
+	AllocationCounter counter;
+	write_port(port, 1, &byte, 1);
+	read_port(port, &code, &byte, 1);
+	long made = counter.Count();
 	delete_port(port);
 	return made > 0;
 }
@@ -103,11 +68,11 @@ TEST(MediaAllocations, SteadyBuffersFromProducerToConsumerAllocateNothing)
 		return counter->buffers.load() >= buffers;
 	};
 	ASSERT_TRUE(waitFor(100));   // warmed up
-	long before = gAllocations.load();
+	AllocationCounter allocations(AllocationCounter::kAllThreads);
 	long from = counter->buffers.load();
 	ASSERT_TRUE(waitFor(from + 1000));
-	long allocations = gAllocations.load() - before;
-	EXPECT_EQ(allocations, 0) << "over " << counter->buffers.load() - from << " buffers";
+	long made = allocations.Count();
+	EXPECT_EQ(made, 0) << "over " << counter->buffers.load() - from << " buffers";
 
 	roster->StopNode(tone->Node(), 0, true);
 	tone->Release();

@@ -8,6 +8,7 @@
 #include "media/ParameterWeb.h"
 #include "media/PlatformNodes.h"
 #include "media/TimeSource.h"
+#include "testing/ScratchDir.h"
 
 #include <sndfile.h>
 
@@ -177,7 +178,8 @@ TEST_F(MediaGraph, ToneReachesAConsumerAtItsLevelFrequencyAndTimes)
 
 TEST_F(MediaGraph, ReaderFeedsWriterOfflineAndTheWaveEqualsTheSource)
 {
-	MediaScratch scratch;
+	ScratchDir scratch("media-graph");
+	ASSERT_TRUE(scratch.Valid());
 	// The source: 1.5 s of a stereo 16-bit chirp at 22050 Hz, written by libsndfile.
 	std::vector<int16> source(33075 * 2);
 	for (size_t i = 0; i < source.size() / 2; i++) {
@@ -189,26 +191,26 @@ TEST_F(MediaGraph, ReaderFeedsWriterOfflineAndTheWaveEqualsTheSource)
 	info.samplerate = 22050;
 	info.channels = 2;
 	info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-	SNDFILE* file = sf_open(scratch.Path("in.wav").c_str(), SFM_WRITE, &info);
+	SNDFILE* file = sf_open(scratch.File("in.wav").c_str(), SFM_WRITE, &info);
 	ASSERT_NE(file, nullptr);
 	sf_writef_short(file, source.data(), 33075);
 	sf_close(file);
 
 	dormant_node_info dormant;
 	char mime[256];
-	ASSERT_EQ(roster->SniffRef(entry_ref(scratch.Path("in.wav").c_str()), B_BUFFER_PRODUCER,
+	ASSERT_EQ(roster->SniffRef(entry_ref(scratch.File("in.wav").c_str()), B_BUFFER_PRODUCER,
 		&dormant, mime), B_OK);
 	EXPECT_STREQ(mime, "audio/x-wav");
 	media_node reader;
 	ASSERT_EQ(roster->InstantiateDormantNode(dormant, &reader), B_OK);
 	bigtime_t duration = 0;
-	ASSERT_EQ(roster->SetRefFor(reader, entry_ref(scratch.Path("in.wav").c_str()), false,
+	ASSERT_EQ(roster->SetRefFor(reader, entry_ref(scratch.File("in.wav").c_str()), false,
 		&duration), B_OK);
 	EXPECT_EQ(duration, 1500000);
 
 	auto* writer = new SoundFileWriterNode;
 	ASSERT_EQ(roster->RegisterNode(writer), B_OK);
-	ASSERT_EQ(roster->SetRefFor(writer->Node(), entry_ref(scratch.Path("out.wav").c_str()),
+	ASSERT_EQ(roster->SetRefFor(writer->Node(), entry_ref(scratch.File("out.wav").c_str()),
 		true, nullptr), B_OK);
 	media_format format = media_format::RawAudioFormat();
 	ASSERT_EQ(ConnectNodes(reader, writer->Node(), &format), B_OK);
@@ -221,7 +223,7 @@ TEST_F(MediaGraph, ReaderFeedsWriterOfflineAndTheWaveEqualsTheSource)
 	ASSERT_EQ(roster->StartNode(reader, 0), B_OK);
 	ASSERT_EQ(writer->WaitForCommit(20000000), B_OK);
 
-	file = sf_open(scratch.Path("out.wav").c_str(), SFM_READ, &info);
+	file = sf_open(scratch.File("out.wav").c_str(), SFM_READ, &info);
 	ASSERT_NE(file, nullptr);
 	EXPECT_EQ(info.samplerate, 22050);
 	EXPECT_EQ(info.channels, 2);
@@ -293,23 +295,24 @@ TEST_F(MediaGraph, RefusesWhatCannotBeConnectedOrFound)
 
 TEST_F(MediaGraph, FilesNoReaderTakesAndAddOnsThatAreNot)
 {
-	MediaScratch scratch;
-	std::ofstream(scratch.Path("notes.txt")) << "not a sound at all, just some words here\n";
+	ScratchDir scratch("media-graph");
+	ASSERT_TRUE(scratch.Valid());
+	std::ofstream(scratch.File("notes.txt")) << "not a sound at all, just some words here\n";
 	dormant_node_info dormant;
-	EXPECT_EQ(roster->SniffRef(entry_ref(scratch.Path("notes.txt").c_str()), 0, &dormant),
+	EXPECT_EQ(roster->SniffRef(entry_ref(scratch.File("notes.txt").c_str()), 0, &dormant),
 		B_MEDIA_NO_HANDLER);
-	EXPECT_EQ(roster->SniffRef(entry_ref(scratch.Path("missing.wav").c_str()), 0, &dormant),
+	EXPECT_EQ(roster->SniffRef(entry_ref(scratch.File("missing.wav").c_str()), 0, &dormant),
 		B_MEDIA_NO_HANDLER);
 
 	auto* reader = new SoundFileReaderNode;
 	ASSERT_EQ(roster->RegisterNode(reader), B_OK);
-	EXPECT_EQ(roster->SetRefFor(reader->Node(), entry_ref(scratch.Path("notes.txt").c_str()),
+	EXPECT_EQ(roster->SetRefFor(reader->Node(), entry_ref(scratch.File("notes.txt").c_str()),
 		false, nullptr), B_MEDIA_NO_HANDLER);
 	reader->Release();
 
 	media_addon_id id;
-	EXPECT_EQ(roster->LoadAddOn(scratch.Path("missing.so").c_str(), &id), B_ENTRY_NOT_FOUND);
-	EXPECT_EQ(roster->LoadAddOn(scratch.Path("notes.txt").c_str(), &id), B_NOT_AN_EXECUTABLE);
+	EXPECT_EQ(roster->LoadAddOn(scratch.File("missing.so").c_str(), &id), B_ENTRY_NOT_FOUND);
+	EXPECT_EQ(roster->LoadAddOn(scratch.File("notes.txt").c_str(), &id), B_NOT_AN_EXECUTABLE);
 	EXPECT_NE(std::string(roster->LastAddOnError()).find("notes.txt"), std::string::npos);
 	EXPECT_EQ(roster->LoadAddOn(MEDIA_TEST_PLAIN_LIBRARY, &id), B_MISSING_SYMBOL);
 	EXPECT_NE(std::string(roster->LastAddOnError()).find("make_media_addon"),
