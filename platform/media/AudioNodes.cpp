@@ -59,10 +59,13 @@ BMediaAddOn* AudioProducerNode::AddOn(int32* internalId) const
 	return fAddOn;
 }
 
-void AudioProducerNode::SetNativeFormat(float frameRate, uint32 channelCount)
+void AudioProducerNode::SetNativeFormat(float frameRate, uint32 channelCount, bool anyRate,
+	bool anyChannels)
 {
 	fNativeRate = frameRate;
 	fNativeChannels = channelCount;
+	fAnyRate = anyRate;
+	fAnyChannels = anyChannels;
 }
 
 media_raw_audio_format AudioProducerNode::OutputFormat() const
@@ -120,9 +123,24 @@ status_t AudioProducerNode::FormatProposal(const media_source& output, media_for
 	mine.u.raw_audio.channel_count = fNativeChannels;
 	mine.u.raw_audio.byte_order = B_MEDIA_HOST_ENDIAN;
 	media_raw_audio_format& raw = format->u.raw_audio;
+	if (fAnyRate && raw.frame_rate != 0) {
+		if (!(raw.frame_rate >= 1000 && raw.frame_rate <= 384000))
+			return B_MEDIA_BAD_FORMAT;
+		mine.u.raw_audio.frame_rate = raw.frame_rate;
+	}
+	if (fAnyChannels && raw.channel_count != 0) {
+		if (raw.channel_count > 64)
+			return B_MEDIA_BAD_FORMAT;
+		mine.u.raw_audio.channel_count = raw.channel_count;
+	}
 	if (!format_is_compatible(*format, mine)
 		|| (raw.format != 0 && !IsSupportedSampleFormat(raw.format)))
 		return B_MEDIA_BAD_FORMAT;
+	// What the node can make in any way stays open for the consumer to choose.
+	if (fAnyRate && raw.frame_rate == 0)
+		mine.u.raw_audio.frame_rate = 0;
+	if (fAnyChannels && raw.channel_count == 0)
+		mine.u.raw_audio.channel_count = 0;
 	specialize_format(format, mine);
 	return B_OK;
 }
@@ -168,6 +186,10 @@ status_t AudioProducerNode::PrepareToConnect(const media_source& what,
 	if (status != B_OK)
 		return status;
 	media_raw_audio_format& raw = format->u.raw_audio;
+	if (raw.frame_rate == 0)
+		raw.frame_rate = fNativeRate;
+	if (raw.channel_count == 0)
+		raw.channel_count = fNativeChannels;
 	if (raw.format == 0)
 		raw.format = media_raw_audio_format::B_AUDIO_FLOAT;
 	size_t frameSize = media_frame_size(raw);
@@ -211,6 +233,7 @@ void AudioProducerNode::Connect(status_t error, const media_source& source,
 	}
 	SetBufferDuration(FramesToTime(int64(frames), raw.frame_rate));
 	SetEventLatency(fDownstreamLatency + BufferDuration());
+	OutputConnected(raw);
 	fConnected.store(true);
 	if (ioName != nullptr)
 		std::snprintf(ioName, B_MEDIA_NAME_LENGTH, "%s", fOutput.name);

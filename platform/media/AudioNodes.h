@@ -64,8 +64,13 @@ protected:
 	AudioProducerNode(const char* name, BMediaAddOn* addOn, int32 flavorId);
 	~AudioProducerNode() override;
 
-	// Rate and channels the node makes; set before the output connects.
-	void SetNativeFormat(float frameRate, uint32 channelCount);
+	// Rate and channels the node makes; set before the output connects. With anyRate
+	// (anyChannels) the node makes whatever rate (channel count) the consumer asks for,
+	// the native one when it leaves it open (a node that converts, like a device input).
+	void SetNativeFormat(float frameRate, uint32 channelCount, bool anyRate = false,
+		bool anyChannels = false);
+	// The output was connected in format (on the node's thread, before any buffer).
+	virtual void OutputConnected(const media_raw_audio_format& format) {}
 	// Pull mode: fill `frames` interleaved float frames; fewer at the end of the data.
 	virtual size_t Produce(float* out, size_t frames);
 	// True for nodes fed by PushFrames (no Produce calls).
@@ -92,6 +97,8 @@ private:
 	media_output fOutput;
 	float fNativeRate = 44100.0f;
 	uint32 fNativeChannels = 2;
+	bool fAnyRate = false;
+	bool fAnyChannels = false;
 	bool fPending = false;            // PrepareToConnect done, Connect not yet
 	std::atomic<bool> fConnected{false};
 	std::atomic<bool> fEnabled{true};

@@ -490,6 +490,12 @@ status_t BMediaRoster::Connect(const media_source& from, const media_destination
 	});
 	if (status != B_OK)
 		return status;
+	// The consumer narrows the proposal to what it takes before the producer fixes it.
+	status = call_node_sync(consumer, [&](BMediaNode*) {
+		return consumer->AcceptFormat(to, &format);
+	});
+	if (status != B_OK)
+		return status;
 	status = call_node_sync(producer, [&](BMediaNode*) {
 		return producer->PrepareToConnect(from, to, &format, &source, name);
 	});

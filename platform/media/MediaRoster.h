@@ -7,9 +7,11 @@
 // loaded add-on library), and tells watchers about new parameter values.
 //
 // Connect negotiates in this order, each step on the node's own thread:
-//   1. the producer's FormatProposal narrows the caller's format for the output;
+//   1. the producer's FormatProposal narrows the caller's format for the output, and
+//      the consumer's AcceptFormat narrows it to what the input takes (so a producer that
+//      converts, like the default input, makes what its consumer wants);
 //   2. the producer's PrepareToConnect reserves the output and fixes the format;
-//   3. the consumer's AcceptFormat checks (and may narrow) it for the input;
+//   3. the consumer's AcceptFormat confirms the fixed format;
 //   4. the consumer's Connected binds the input and returns it;
 //   5. the producer's Connect confirms. When step 3 or 4 fails, the producer's Connect
 //      gets the error instead (cancelling its reservation) and Connect returns it.

@@ -1,5 +1,6 @@
 #include "media/PlatformNodes.h"
 
+#include "media/DeviceNodes.h"
 #include "media/MediaAddOn.h"
 #include "media/MediaRoster.h"
 #include "media/ParameterWeb.h"
@@ -328,6 +329,11 @@ public:
 			B_BUFFER_CONSUMER | B_FILE_INTERFACE, true, false);
 		Flavor(kToneGeneratorFlavor, "Tone generator", "A sine wave of a set frequency and level",
 			B_BUFFER_PRODUCER | B_CONTROLLABLE, false, true);
+		Flavor(kAudioInputFlavor, "Audio input",
+			"The system's audio input, at the rate and format its consumer takes",
+			B_BUFFER_PRODUCER | B_PHYSICAL_INPUT, false, true);
+		Flavor(kAudioOutputFlavor, "Audio output", "The system's audio output",
+			B_BUFFER_CONSUMER | B_PHYSICAL_OUTPUT, true, false);
 	}
 
 	status_t InitCheck(const char**) override { return B_OK; }
@@ -351,6 +357,8 @@ public:
 			case kSoundFileReaderFlavor: return new SoundFileReaderNode(this);
 			case kSoundFileWriterFlavor: return new SoundFileWriterNode(this);
 			case kToneGeneratorFlavor: return new ToneGeneratorNode(440.0f, -6.0f, 44100.0f, 1, this);
+			case kAudioInputFlavor: return make_default_input_node("device", &error);
+			case kAudioOutputFlavor: return make_default_output_node(&error);
 			default: error = B_BAD_INDEX; return nullptr;
 		}
 	}
@@ -421,12 +429,24 @@ BMediaNode* make_default_input_node(const std::string& setting, status_t* outErr
 		}
 		return reader;
 	}
-	*outError = B_MEDIA_SYSTEM_FAILURE;
-	return nullptr;
+	auto* input = new AudioInputNode(gPlatformAddOn, kAudioInputFlavor);
+	if (input->OpenDevice() != B_OK) {
+		std::fprintf(stderr, "audio input: %s\n", input->ErrorText().c_str());
+		*outError = input->InitCheck();
+		input->Release();
+		return nullptr;
+	}
+	return input;
 }
 
 BMediaNode* make_default_output_node(status_t* outError)
 {
-	*outError = B_MEDIA_SYSTEM_FAILURE;
-	return nullptr;
+	auto* output = new AudioOutputNode(gPlatformAddOn, kAudioOutputFlavor);
+	if (output->OpenDevice() != B_OK) {
+		std::fprintf(stderr, "audio output: %s\n", output->ErrorText().c_str());
+		*outError = output->InitCheck();
+		output->Release();
+		return nullptr;
+	}
+	return output;
 }
