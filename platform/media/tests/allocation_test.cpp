@@ -8,25 +8,42 @@
 #include "testing/AllocationCounter.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
-// Counts buffers and frames only (keeps nothing).
+// Counts buffers (keeps nothing); waking a waiter allocates nothing either.
 class CountingConsumer : public AudioConsumerNode {
 public:
 	CountingConsumer() : BMediaNode("Counter"), AudioConsumerNode("Counter", nullptr, 0) {}
-	std::atomic<long> buffers{0};
-	std::atomic<double> sum{0};
+
+	// Waits until `count` buffers arrived (false after 30 s).
+	bool WaitFor(long count)
+	{
+		std::unique_lock<std::mutex> guard(fLock);
+		return fChanged.wait_for(guard, std::chrono::seconds(30),
+			[&] { return fBuffers >= count; });
+	}
+	long Buffers()
+	{
+		std::lock_guard<std::mutex> guard(fLock);
+		return fBuffers;
+	}
 
 protected:
 	void Consume(const float* frames, size_t count, bigtime_t) override
 	{
-		double s = sum.load();
-		for (size_t i = 0; i < count; i++)
-			s += frames[i];
-		sum.store(s);
-		buffers.fetch_add(1);
+		std::lock_guard<std::mutex> guard(fLock);
+		fBuffers++;
+		fChanged.notify_all();
 	}
+
+private:
+	std::mutex fLock;
+	std::condition_variable fChanged;
+	long fBuffers = 0;   // guarded by fLock
 };
 
 // Whether the kernel's ports copy each message into memory of their own.
@@ -62,17 +79,12 @@ TEST(MediaAllocations, SteadyBuffersFromProducerToConsumerAllocateNothing)
 	ASSERT_EQ(roster->StartNode(counter->Node(), 0), B_OK);
 	ASSERT_EQ(roster->StartNode(tone->Node(), 0), B_OK);
 
-	auto waitFor = [&](long buffers) {
-		for (int i = 0; i < 3000 && counter->buffers.load() < buffers; i++)
-			snooze(10000);
-		return counter->buffers.load() >= buffers;
-	};
-	ASSERT_TRUE(waitFor(100));   // warmed up
+	ASSERT_TRUE(counter->WaitFor(100));   // warmed up
 	AllocationCounter allocations(AllocationCounter::kAllThreads);
-	long from = counter->buffers.load();
-	ASSERT_TRUE(waitFor(from + 1000));
+	long from = counter->Buffers();
+	ASSERT_TRUE(counter->WaitFor(from + 1000));
 	long made = allocations.Count();
-	EXPECT_EQ(made, 0) << "over " << counter->buffers.load() - from << " buffers";
+	EXPECT_EQ(made, 0) << "over " << counter->Buffers() - from << " buffers";
 
 	roster->StopNode(tone->Node(), 0, true);
 	tone->Release();
