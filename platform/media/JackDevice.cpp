@@ -1,6 +1,7 @@
 // AudioDevice over the process's JACK service: one port per channel on the shared client.
 #include "media/DeviceNodes.h"
 
+#if SUITE_HAVE_JACK_SERVICE
 #include "jack/JackService.h"
 
 #include <cstdio>
@@ -149,3 +150,21 @@ std::unique_ptr<AudioDevice> open_jack_playback(const char* prefix, uint32 chann
 		return nullptr;
 	return device;
 }
+
+#else  // a build without the JACK service
+
+std::unique_ptr<AudioDevice> open_jack_capture(const char*, uint32, bool,
+	AudioDevice::CaptureHook, void*, std::string* error)
+{
+	*error = "this build has no JACK service";
+	return nullptr;
+}
+
+std::unique_ptr<AudioDevice> open_jack_playback(const char*, uint32, bool,
+	AudioDevice::PlaybackHook, void*, std::string* error)
+{
+	*error = "this build has no JACK service";
+	return nullptr;
+}
+
+#endif

@@ -1,6 +1,8 @@
 #include "MediaHost.h"
 
+#if SUITE_HAVE_JACK_SERVICE
 #include "jack/JackService.h"
+#endif
 #include "kernel/OS.h"
 #include "media/DeviceNodes.h"
 #include "media/MediaAddOn.h"
@@ -284,6 +286,12 @@ int Params(const Options& options, std::ostream& out, std::ostream& err)
 	return 0;
 }
 
+#if !SUITE_HAVE_JACK_SERVICE
+int Run(const Options&, std::ostream&, std::ostream& err)
+{
+	return Fail(err, "cannot reach a JACK server: this build has no JACK service");
+}
+#else
 // A bridge between the node's connection points and JACK ports.
 struct Bridge {
 	std::vector<BMediaNode*> nodes;   // sources and sinks we made (references)
@@ -476,6 +484,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err)
 		roster->StopNode(n->Node(), 0, true);
 	return result;
 }
+#endif
 
 }  // namespace
 
