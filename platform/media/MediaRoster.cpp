@@ -226,54 +226,18 @@ status_t BMediaRoster::GetLiveNodes(live_node_info* outNodes, int32* ioCount, ui
 
 // Defaults.
 
-BMediaNode* BMediaRoster::MakeDefaultInput(status_t* outError)
-{
-	const char* setting = getenv("SUITE_AUDIO_INPUT");
-	BMediaNode* node = make_default_input_node(setting != nullptr ? setting : "", outError);
-	if (node == nullptr)
-		return nullptr;
-	status_t status = RegisterNode(node);
-	if (status != B_OK) {
-		node->Release();
-		*outError = status;
-		return nullptr;
-	}
-	return node;
-}
-
-status_t BMediaRoster::GetAudioInput(media_node* outNode)
+// The default node in slot, made (and registered) by make on first use; with a reference
+// for the caller.
+status_t BMediaRoster::GetDefault(BMediaNode*& slot, BMediaNode* (*make)(status_t*),
+	media_node* outNode)
 {
 	if (outNode == nullptr)
 		return B_BAD_VALUE;
 	std::unique_lock<std::mutex> guard(fState->lock);
-	if (fState->defaultInput == nullptr) {
+	if (slot == nullptr) {
 		guard.unlock();
 		status_t status = B_OK;
-		BMediaNode* made = MakeDefaultInput(&status);
-		if (made == nullptr)
-			return status;
-		guard.lock();
-		if (fState->defaultInput == nullptr) {
-			fState->defaultInput = made;
-		} else {
-			guard.unlock();
-			made->Release();
-			guard.lock();
-		}
-	}
-	*outNode = fState->defaultInput->Acquire()->Node();
-	return B_OK;
-}
-
-status_t BMediaRoster::GetAudioOutput(media_node* outNode)
-{
-	if (outNode == nullptr)
-		return B_BAD_VALUE;
-	std::unique_lock<std::mutex> guard(fState->lock);
-	if (fState->defaultOutput == nullptr) {
-		guard.unlock();
-		status_t status = B_OK;
-		BMediaNode* made = make_default_output_node(&status);
+		BMediaNode* made = make(&status);
 		if (made == nullptr)
 			return status;
 		if ((status = RegisterNode(made)) != B_OK) {
@@ -281,16 +245,30 @@ status_t BMediaRoster::GetAudioOutput(media_node* outNode)
 			return status;
 		}
 		guard.lock();
-		if (fState->defaultOutput == nullptr) {
-			fState->defaultOutput = made;
-		} else {
+		if (slot != nullptr) {
+			// Another thread made one meanwhile: keep that one.
 			guard.unlock();
 			made->Release();
 			guard.lock();
+		} else {
+			slot = made;
 		}
 	}
-	*outNode = fState->defaultOutput->Acquire()->Node();
+	*outNode = slot->Acquire()->Node();
 	return B_OK;
+}
+
+status_t BMediaRoster::GetAudioInput(media_node* outNode)
+{
+	return GetDefault(fState->defaultInput, [](status_t* outError) {
+		const char* setting = getenv("SUITE_AUDIO_INPUT");
+		return make_default_input_node(setting != nullptr ? setting : "", outError);
+	}, outNode);
+}
+
+status_t BMediaRoster::GetAudioOutput(media_node* outNode)
+{
+	return GetDefault(fState->defaultOutput, &make_default_output_node, outNode);
 }
 
 namespace {

@@ -168,7 +168,7 @@ public:
 private:
 	BMediaRoster();
 	~BMediaRoster();
-	BMediaNode* MakeDefaultInput(status_t* outError);
+	status_t GetDefault(BMediaNode*& slot, BMediaNode* (*make)(status_t*), media_node* outNode);
 
 	std::unique_ptr<MediaRosterState> fState;
 };

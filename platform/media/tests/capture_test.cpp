@@ -1,4 +1,6 @@
 // The default input's conversion from what a device captures to what a consumer takes.
+#include "MediaTestNodes.h"
+
 #include "media/CaptureConverter.h"
 #include "testing/AllocationCounter.h"
 
@@ -10,20 +12,6 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-double Frequency(const std::vector<float>& s, double rate)
-{
-	int crossings = 0;
-	size_t first = 0, last = 0;
-	for (size_t i = 1; i < s.size(); i++) {
-		if (s[i - 1] < 0 && s[i] >= 0) {
-			if (crossings++ == 0)
-				first = i;
-			last = i;
-		}
-	}
-	return crossings < 2 ? 0 : (crossings - 1) * rate / double(last - first);
-}
 
 // Converts one second of a device's stereo sine (the right channel at half level) in
 // 480-frame blocks; returns the output.
@@ -54,11 +42,8 @@ TEST(CaptureConverter, ConvertsRateAndMixesChannelsKeepingPitchAndLevel)
 	// About a second at the new rate (the converter keeps a few frames back).
 	EXPECT_NEAR(double(out.size()), 44100, 200);
 	std::vector<float> steady(out.begin() + 1000, out.end() - 1000);
-	EXPECT_NEAR(Frequency(steady, 44100), 1000.0, 0.5);
-	float peak = 0;
-	for (float v : steady)
-		peak = std::max(peak, std::fabs(v));
-	EXPECT_NEAR(peak, 0.6, 0.01);   // the mean of 0.8 and 0.4
+	EXPECT_NEAR(SignalFrequency(steady, 44100), 1000.0, 0.5);
+	EXPECT_NEAR(SignalPeak(steady), 0.6, 0.01);   // the mean of 0.8 and 0.4
 }
 
 TEST(CaptureConverter, SameRatePassesThroughAndBadSettingsAreRefused)

@@ -95,20 +95,8 @@ TEST(AudioInput, ConvertsToTheRateAndChannelsItsConsumerTakes)
 
 	std::vector<float> got = collector->Samples();
 	std::vector<float> steady(got.begin() + 2000, got.begin() + 22050);
-	int crossings = 0;
-	size_t first = 0, last = 0;
-	for (size_t i = 1; i < steady.size(); i++) {
-		if (steady[i - 1] < 0 && steady[i] >= 0) {
-			if (crossings++ == 0)
-				first = i;
-			last = i;
-		}
-	}
-	EXPECT_NEAR((crossings - 1) * 44100.0 / double(last - first), 1000.0, 1.0);
-	float peak = 0;
-	for (float v : steady)
-		peak = std::max(peak, std::fabs(v));
-	EXPECT_NEAR(peak, 0.6, 0.01);   // the mono mix of 0.8 and 0.4
+	EXPECT_NEAR(SignalFrequency(steady, 44100), 1000.0, 1.0);
+	EXPECT_NEAR(SignalPeak(steady), 0.6, 0.01);   // the mono mix of 0.8 and 0.4
 
 	collector->Release();
 	input->Release();

@@ -29,30 +29,6 @@ media_raw_audio_format Raw(float rate, uint32 channels, uint32 format, size_t si
 	return raw;
 }
 
-// Rising zero crossings per second of a mono signal.
-double Frequency(const std::vector<float>& s, double rate)
-{
-	int crossings = 0;
-	size_t first = 0, last = 0;
-	for (size_t i = 1; i < s.size(); i++) {
-		if (s[i - 1] < 0 && s[i] >= 0) {
-			if (crossings == 0)
-				first = i;
-			last = i;
-			crossings++;
-		}
-	}
-	return crossings < 2 ? 0 : (crossings - 1) * rate / double(last - first);
-}
-
-float Peak(const std::vector<float>& s)
-{
-	float peak = 0;
-	for (float v : s)
-		peak = std::max(peak, std::fabs(v));
-	return peak;
-}
-
 TEST(MediaFormats, WildcardsMatchAndSpecialize)
 {
 	media_format any = media_format::RawAudioFormat();
@@ -157,8 +133,8 @@ TEST_F(MediaGraph, ToneReachesAConsumerAtItsLevelFrequencyAndTimes)
 
 	std::vector<float> got = collector->Samples();
 	got.resize(22050);
-	EXPECT_NEAR(Frequency(got, 44100), 441.0, 1.0);
-	EXPECT_NEAR(Peak(got), std::pow(10.0, -6.0 / 20), 0.002);
+	EXPECT_NEAR(SignalFrequency(got, 44100), 441.0, 1.0);
+	EXPECT_NEAR(SignalPeak(got), std::pow(10.0, -6.0 / 20), 0.002);
 	// Buffers carry the performance time of their first frame: 512 frames apart.
 	std::vector<bigtime_t> times = collector->StartTimes();
 	ASSERT_GE(times.size(), 3u);
@@ -368,8 +344,8 @@ TEST_F(MediaGraph, AnAddOnFileOffersFlavorsAndMakesWorkingNodes)
 	ASSERT_TRUE(collector->WaitForSamples(8192));
 	roster->StopNode(tone->Node(), 0, true);
 	std::vector<float> got = collector->Samples();
-	EXPECT_NEAR(Peak(got), 0.5, 0.001);
-	EXPECT_NEAR(Frequency(got, 44100), 882.0, 3.0);
+	EXPECT_NEAR(SignalPeak(got), 0.5, 0.001);
+	EXPECT_NEAR(SignalFrequency(got, 44100), 882.0, 3.0);
 
 	tone->Release();
 	roster->ReleaseNode(through);
@@ -428,7 +404,7 @@ TEST_F(MediaGraph, TheDefaultInputCanBeAToneGenerator)
 	ASSERT_TRUE(collector->WaitForSamples(8192));
 	roster->StopNode(input, 0, true);
 	std::vector<float> got = collector->Samples();
-	EXPECT_NEAR(Peak(got), 0.1, 0.001);
+	EXPECT_NEAR(SignalPeak(got), 0.1, 0.001);
 	collector->Release();
 	roster->ReleaseNode(input);
 	unsetenv("SUITE_AUDIO_INPUT");

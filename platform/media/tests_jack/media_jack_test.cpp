@@ -92,28 +92,6 @@ private:
 	std::atomic<bool> fRecording{false};
 };
 
-double Frequency(const std::vector<float>& s, double rate)
-{
-	int crossings = 0;
-	size_t first = 0, last = 0;
-	for (size_t i = 1; i < s.size(); i++) {
-		if (s[i - 1] < 0 && s[i] >= 0) {
-			if (crossings++ == 0)
-				first = i;
-			last = i;
-		}
-	}
-	return crossings < 2 ? 0 : (crossings - 1) * rate / double(last - first);
-}
-
-float Peak(const std::vector<float>& s)
-{
-	float peak = 0;
-	for (float v : s)
-		peak = std::max(peak, std::fabs(v));
-	return peak;
-}
-
 TEST(MediaJack, ASineFromAnotherClientReachesAConsumerOfTheDefaultInput)
 {
 	SKIP_WITHOUT_JACK();
@@ -151,9 +129,9 @@ TEST(MediaJack, ASineFromAnotherClientReachesAConsumerOfTheDefaultInput)
 	std::vector<float> got = collector->Samples();
 	// Past the converter's first moments: level and frequency as sent.
 	std::vector<float> steady(got.begin() + 4410, got.end());
-	EXPECT_NEAR(Frequency(steady, wanted.frame_rate), 1000.0, 2.0);
+	EXPECT_NEAR(SignalFrequency(steady, wanted.frame_rate), 1000.0, 2.0);
 	// Both capture ports carry the sine; the mono mix is its mean.
-	EXPECT_NEAR(Peak(steady), 0.5, 0.02);
+	EXPECT_NEAR(SignalPeak(steady), 0.5, 0.02);
 
 	jack->Release();
 	collector->Release();
@@ -197,8 +175,8 @@ TEST(MediaJack, MediaHostRunsANodeBetweenTwoJackClients)
 
 	std::vector<float> got = peer.Recorded();
 	ASSERT_GE(got.size(), 44100u);
-	EXPECT_NEAR(Frequency(got, peer.Rate()), 441.0, 1.0);
-	EXPECT_NEAR(Peak(got), 0.4, 0.01);   // 0.8 through a gain of 0.5
+	EXPECT_NEAR(SignalFrequency(got, peer.Rate()), 441.0, 1.0);
+	EXPECT_NEAR(SignalPeak(got), 0.4, 0.01);   // 0.8 through a gain of 0.5
 }
 
 }  // namespace
