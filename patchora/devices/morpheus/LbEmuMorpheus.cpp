@@ -21,12 +21,13 @@
 
 namespace {
 
-// Replaced only while a list request is outstanding, during device initialization.
+// Replaced whole by list messages (on the MIDI input thread) and DeleteMaps while any
+// thread reads them.
 struct RomTables {
-    std::unique_ptr<LbInstrumentMap> instruments;
-    std::unique_ptr<LbFilterMap> filters;
-    std::unique_ptr<LbEffectMap> effects;
-    bool fetched = false;
+    std::atomic<std::shared_ptr<const LbInstrumentMap>> instruments;
+    std::atomic<std::shared_ptr<const LbFilterMap>> filters;
+    std::atomic<std::shared_ptr<const LbEffectMap>> effects;
+    std::atomic<bool> fetched{false};
 };
 
 RomTables& Tables()
@@ -40,14 +41,42 @@ bool IsList(const uint8* data, uint32 length, uint8 command)
     return data != nullptr && length >= 6 && data[LB_MORPHEUS_COMMAND_INDEX] == command;
 }
 
+// Builds the new map aside and puts it in place in one step; whoever holds the old one
+// keeps it until done. A message that cannot be kept leaves no map.
 template <class Map>
-status_t Rebuild(std::unique_ptr<Map>& slot, const uint8* data, uint32 length)
+status_t Rebuild(std::atomic<std::shared_ptr<const Map>>& slot, const uint8* data, uint32 length)
 {
-    slot.reset();
-    std::unique_ptr<Map> map(new (std::nothrow) Map);
-    if (map == nullptr || map->SetTo(data, length) != B_OK) return B_ERROR;
-    slot = std::move(map);
+    std::shared_ptr<Map> map(new (std::nothrow) Map);
+    if (map == nullptr || map->SetTo(data, length) != B_OK) {
+        slot.store(nullptr);
+        return B_ERROR;
+    }
+    slot.store(std::move(map));
     return B_OK;
+}
+
+// A value map that holds a shared map while a parameter's user reads names from it.
+template <class Map>
+class SharedValueMap : public LbIntToStringMapI {
+public:
+    explicit SharedValueMap(std::shared_ptr<const Map> map) : mMap(std::move(map)) {}
+    void Release() override { delete this; }
+    status_t IdForIndex(int32 index, int32* id) const override { return mMap->IdForIndex(index, id); }
+    status_t IdForName(const char* name, int32* id) const override { return mMap->IdForName(name, id); }
+    status_t IndexForId(int32 id, int32* index) const override { return mMap->IndexForId(id, index); }
+    status_t IndexForName(const char* name, int32* index) const override { return mMap->IndexForName(name, index); }
+    status_t NameForId(int32 id, const char** name) const override { return mMap->NameForId(id, name); }
+    status_t NameForIndex(int32 index, const char** name) const override { return mMap->NameForIndex(index, name); }
+
+private:
+    std::shared_ptr<const Map> mMap;
+};
+
+template <class Map>
+LbIntToStringMapI* NewSharedValueMap(std::shared_ptr<const Map> map)
+{
+    if (map == nullptr) return nullptr;
+    return new (std::nothrow) SharedValueMap<Map>(std::move(map));
 }
 
 constexpr const char* kInstrumentsTag = "instruments";
@@ -79,19 +108,29 @@ LbDeviceAddonI* LbEmuMorpheus::Addon() const
     return mAddon;
 }
 
-const LbInstrumentMap* LbEmuMorpheus::InstrumentMap()
+std::shared_ptr<const LbInstrumentMap> LbEmuMorpheus::InstrumentMap()
 {
-    return Tables().instruments.get();
+    return Tables().instruments.load();
 }
 
-const LbFilterMap* LbEmuMorpheus::FilterMap()
+std::shared_ptr<const LbFilterMap> LbEmuMorpheus::FilterMap()
 {
-    return Tables().filters.get();
+    return Tables().filters.load();
 }
 
-const LbEffectMap* LbEmuMorpheus::EffectMap()
+std::shared_ptr<const LbEffectMap> LbEmuMorpheus::EffectMap()
 {
-    return Tables().effects.get();
+    return Tables().effects.load();
+}
+
+LbIntToStringMapI* LbEmuMorpheus::NewInstrumentValueMap()
+{
+    return NewSharedValueMap(InstrumentMap());
+}
+
+LbIntToStringMapI* LbEmuMorpheus::NewFilterValueMap()
+{
+    return NewSharedValueMap(FilterMap());
 }
 
 bool LbEmuMorpheus::MapsFetched()
@@ -122,9 +161,9 @@ status_t LbEmuMorpheus::EffectMapSystemExclusive(const uint8* data, uint32 lengt
 
 void LbEmuMorpheus::DeleteMaps()
 {
-    Tables().instruments.reset();
-    Tables().filters.reset();
-    Tables().effects.reset();
+    Tables().instruments.store(nullptr);
+    Tables().filters.store(nullptr);
+    Tables().effects.store(nullptr);
 }
 
 void LbEmuMorpheus::SystemExclusive(const uint8* data, uint32 length, uint32 time)
@@ -182,9 +221,13 @@ bool LbEmuMorpheus::InitializeFrom(LbXmlStreamI* stream)
 ssize_t LbEmuMorpheus::WriteMaps(LbXmlStreamI* stream) const
 {
     if (stream == nullptr) return B_ERROR;
-    const LbData* messages[] = {InstrumentMap() ? &InstrumentMap()->Message() : nullptr,
-                                FilterMap() ? &FilterMap()->Message() : nullptr,
-                                EffectMap() ? &EffectMap()->Message() : nullptr};
+    // Held while written, whatever replaces them meanwhile.
+    const auto instruments = InstrumentMap();
+    const auto filters = FilterMap();
+    const auto effects = EffectMap();
+    const LbData* messages[] = {instruments ? &instruments->Message() : nullptr,
+                                filters ? &filters->Message() : nullptr,
+                                effects ? &effects->Message() : nullptr};
     const char* tags[] = {kInstrumentsTag, kFiltersTag, kEffectsTag};
     ssize_t total = 0;
     for (int i = 0; i < 3; i++) {

@@ -2,14 +2,21 @@
 // One E-mu Morpheus of the user's studio. The ROM lists (instruments, filters, effects) are
 // the same on every Morpheus, so their maps are kept once per program run and shared by
 // all Morpheus devices.
+//
+// Lifetime and threads: a list message (on the MIDI input thread) or DeleteMaps replaces a
+// map while other threads read it. The maps are reference counted and swapped whole: a map
+// handed out (and every name or list read from it) stays valid while its holder keeps it,
+// however often it is replaced meanwhile.
 #include "midi/LbDevice.h"
 
 #include <atomic>
+#include <memory>
 
 class LbEffectMap;
 class LbEmuMorpheusAddon;
 class LbFilterMap;
 class LbInstrumentMap;
+class LbIntToStringMapI;
 class LbXmlStreamI;
 
 class LbEmuMorpheus : public LbDevice {
@@ -40,10 +47,15 @@ public:
     // and "Midimap - RAM".
     void CreateBanks();
 
-    // The process-wide maps; null while absent.
-    static const LbInstrumentMap* InstrumentMap();
-    static const LbFilterMap* FilterMap();
-    static const LbEffectMap* EffectMap();
+    // The process-wide maps as they are now; null while absent.
+    static std::shared_ptr<const LbInstrumentMap> InstrumentMap();
+    static std::shared_ptr<const LbFilterMap> FilterMap();
+    static std::shared_ptr<const LbEffectMap> EffectMap();
+    // Value maps for parameters (the caller gives them up with LbIntToStringMapI::Release):
+    // each keeps the map current at the call, and the names it hands out, until released.
+    // Null while the map is absent.
+    static LbIntToStringMapI* NewInstrumentValueMap();
+    static LbIntToStringMapI* NewFilterValueMap();
     static bool MapsFetched();
     // Each takes a list message of its kind (length at least 6, byte 3 its command) and
     // rebuilds its map from it: 0 when taken, -1 otherwise.

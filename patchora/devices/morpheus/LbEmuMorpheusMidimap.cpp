@@ -64,9 +64,11 @@ LbMmmChannelPage::LbMmmChannelPage() : LbCollectionParam("Channels")
         AddParam(new (std::nothrow) LbMmmChannelParam(kChannelNames[c], LB_CHANNEL_SIZE * c));
 }
 
-LbMmmFxParam::LbMmmFxParam(const char* name, const LbEffectList* effects, int32 wordOffset, int32 amountOffset)
-    : LbCollectionParam(name), mEffects(effects)
+LbMmmFxParam::LbMmmFxParam(const char* name, std::shared_ptr<const LbEffectList> list, int32 wordOffset,
+                           int32 amountOffset)
+    : LbCollectionParam(name), mEffects(std::move(list))
 {
+    const LbEffectList* effects = mEffects.get();
     // The word holds an effect id; list B's ids do not start at 0.
     int32 highestId = 0, lowValue = 0, highValue = 0;
     for (int32 i = 0; effects != nullptr && i < effects->NumberOfEffects(); i++) {
@@ -94,11 +96,14 @@ LbMmmBToAParam::LbMmmBToAParam()
     LbEmuMorpheusBank::AddRealtime(this, kBToANumber);
 }
 
-LbMmmFxPage::LbMmmFxPage(const LbEffectList* listA, const LbEffectList* listB) : LbCollectionParam("FX")
+LbMmmFxPage::LbMmmFxPage(const std::shared_ptr<const LbEffectMap>& effects) : LbCollectionParam("FX")
 {
-    AddParam(new (std::nothrow) LbMmmFxParam("FX A", listA, 0, 0));
+    // Each list shares the ownership of the map it is part of.
+    std::shared_ptr<const LbEffectList> listA(effects, &effects->ListA());
+    std::shared_ptr<const LbEffectList> listB(effects, &effects->ListB());
+    AddParam(new (std::nothrow) LbMmmFxParam("FX A", std::move(listA), 0, 0));
     AddParam(new (std::nothrow) LbMmmBToAParam);
-    AddParam(new (std::nothrow) LbMmmFxParam("FX B", listB, kFxBWordOffset, kFxBAmountOffset));
+    AddParam(new (std::nothrow) LbMmmFxParam("FX B", std::move(listB), kFxBWordOffset, kFxBAmountOffset));
 }
 
 LbEmuMorpheusMidimap::LbEmuMorpheusMidimap(const char* name, LbDeviceI* device, int32 minimum, int32 maximum)
@@ -106,8 +111,8 @@ LbEmuMorpheusMidimap::LbEmuMorpheusMidimap(const char* name, LbDeviceI* device, 
 {
     AddParam(new (std::nothrow) LbMmmHeaderPage);
     AddParam(new (std::nothrow) LbMmmChannelPage);
-    if (const LbEffectMap* effects = LbEmuMorpheus::EffectMap())
-        AddParam(new (std::nothrow) LbMmmFxPage(&effects->ListA(), &effects->ListB()));
+    if (std::shared_ptr<const LbEffectMap> effects = LbEmuMorpheus::EffectMap())
+        AddParam(new (std::nothrow) LbMmmFxPage(effects));
 }
 
 status_t LbEmuMorpheusMidimap::WriteNumber(LbDataI* data, int32 number) const

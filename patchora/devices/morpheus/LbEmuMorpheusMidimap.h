@@ -4,7 +4,10 @@
 #include "devices/morpheus/LbEmuMorpheusBank.h"
 #include "params/LbParam.h"
 
+#include <memory>
+
 class LbEffectList;
+class LbEffectMap;
 
 // Name and parameter words up to 726, then the checksum.
 constexpr uint32 LB_MIDIMAP_DUMP_LENGTH = 728;
@@ -30,13 +33,16 @@ public:
 // One effect processor: the effect, its ten values, its amount and bus. The values' working
 // range comes from the selected effect; the parameters carry the widest range any effect
 // of the list gives.
+// Lifetime: the parameter keeps its effect list (and the effect map it belongs to) while it
+// lives, however the process-wide map is replaced meanwhile.
 class LbMmmFxParam : public LbCollectionParam {
 public:
-    LbMmmFxParam(const char* name, const LbEffectList* effects, int32 wordOffset, int32 amountOffset);
-    const LbEffectList* Effects() const { return mEffects; }
+    LbMmmFxParam(const char* name, std::shared_ptr<const LbEffectList> effects, int32 wordOffset,
+                 int32 amountOffset);
+    const LbEffectList* Effects() const { return mEffects.get(); }
 
 private:
-    const LbEffectList* mEffects;   // part of the process-wide effect map
+    std::shared_ptr<const LbEffectList> mEffects;
 };
 
 class LbMmmBToAParam : public LbIntParam {
@@ -46,7 +52,8 @@ public:
 
 class LbMmmFxPage : public LbCollectionParam {
 public:
-    LbMmmFxPage(const LbEffectList* listA, const LbEffectList* listB);
+    // The lists of `effects` (kept while the page lives).
+    explicit LbMmmFxPage(const std::shared_ptr<const LbEffectMap>& effects);
 };
 
 class LbEmuMorpheusMidimap : public LbEmuMorpheusBank {

@@ -26,7 +26,7 @@ LbEmuMorpheusPreset::LbEmuMorpheusPreset(const char* name, LbDeviceI* device, in
 {
     AddParam(new (std::nothrow) LbMpHeaderPage);
     AddParam(new (std::nothrow) LbMpCommonPage);
-    AddParam(new (std::nothrow) LbMorpheusLayerPage(LbEmuMorpheus::InstrumentMap(), LbEmuMorpheus::FilterMap()));
+    AddParam(new (std::nothrow) LbMorpheusLayerPage(LbEmuMorpheus::InstrumentMap().get(), LbEmuMorpheus::FilterMap().get()));
     AddParam(new (std::nothrow) LbMorpheusModulationPage);
     AddParam(new (std::nothrow) LbMorpheusPatchcordPage);
 }

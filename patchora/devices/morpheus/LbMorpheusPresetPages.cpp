@@ -128,8 +128,7 @@ LbMorpheusInstrumentCollectionParam::LbMorpheusInstrumentCollectionParam(const c
         LbIntParam* instrument = LbEmuMorpheusBank::NewInt("Instrument", kInstrumentIndex, 0, instruments->HighestId(),
                                                            kInstrumentNumber, offset);
         if (instrument)
-            instrument->SetValueMapSource(
-                [] { return const_cast<LbIntToStringMapI*>(static_cast<const LbIntToStringMapI*>(LbEmuMorpheus::InstrumentMap())); });
+            instrument->SetValueMapSource(LbEmuMorpheus::NewInstrumentValueMap);
         AddParam(instrument);
     }
     LbAddWordParams(this, kInstrumentRest, offset);
@@ -149,8 +148,7 @@ LbMorpheusFilterCollectionParam::LbMorpheusFilterCollectionParam(int32 offset, c
         int32 highest = filters->HighestId() > filters->Size() ? filters->HighestId() : filters->Size();
         LbIntParam* type = LbEmuMorpheusBank::NewInt("Type", kFilterTypeIndex, 0, highest, kFilterTypeNumber, offset);
         if (type)
-            type->SetValueMapSource(
-                [] { return const_cast<LbIntToStringMapI*>(static_cast<const LbIntToStringMapI*>(LbEmuMorpheus::FilterMap())); });
+            type->SetValueMapSource(LbEmuMorpheus::NewFilterValueMap);
         AddParam(type);
     }
     LbAddWordParams(this, kFilterRest, offset);

@@ -3,11 +3,16 @@
 #include "devices/morpheus/LbEmuMorpheus.h"
 #include "devices/morpheus/LbFilterMap.h"
 #include "devices/morpheus/LbInstrumentMap.h"
+#include "devices/morpheus/LbEmuMorpheusMidimap.h"
+#include "devices/morpheus/LbMorpheusPresetPages.h"
 #include "devices/morpheus/LbMorpheusValueMaps.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -258,7 +263,7 @@ TEST(MorpheusRomMaps, RealInstrumentListBuilds243Names)
     ASSERT_EQ(message.size(), 3394u);
     LbEmuMorpheus::DeleteMaps();
     ASSERT_EQ(LbEmuMorpheus::InstrumentMapSystemExclusive(message.data(), uint32(message.size())), B_OK);
-    const LbInstrumentMap* map = LbEmuMorpheus::InstrumentMap();
+    std::shared_ptr<const LbInstrumentMap> map = LbEmuMorpheus::InstrumentMap();
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->CountEntries(), 243);
     EXPECT_EQ(NameOf(*map, 1792), "0 None");
@@ -268,6 +273,101 @@ TEST(MorpheusRomMaps, RealInstrumentListBuilds243Names)
     EXPECT_EQ(std::string(last).rfind("242 ", 0), 0u);
     EXPECT_EQ(map->HighestId(), 2034);
     EXPECT_EQ(LbEmuMorpheus::FilterMapSystemExclusive(message.data(), uint32(message.size())), B_ERROR);
+    LbEmuMorpheus::DeleteMaps();
+}
+
+// A list message of one instrument (id 1793) named `name`.
+Bytes OneInstrumentList(const char* name)
+{
+    Bytes list = {0x18, 0x0C, 0x00, 0x0F};
+    AppendWord(&list, 1);
+    AppendWord(&list, 1793);
+    AppendText(&list, name, 11);
+    list.push_back(0);
+    return list;
+}
+
+TEST(MorpheusRomMaps, NamesAndListsHandedOutOutliveTheMapsReplacement)
+{
+    LbEmuMorpheus::DeleteMaps();
+    Bytes first = OneInstrumentList("Piano"), second = OneInstrumentList("Organ");
+    Bytes effects = EffectMessage({{0, "Room", {{"Decay", 0, 99, 99}}}}, {{128, "Chorus", {}}});
+    ASSERT_EQ(LbEmuMorpheus::InstrumentMapSystemExclusive(first.data(), uint32(first.size())), B_OK);
+    ASSERT_EQ(LbEmuMorpheus::EffectMapSystemExclusive(effects.data(), uint32(effects.size())), B_OK);
+
+    // A window's instrument menu and the midimap's effect processors, made now.
+    LbMorpheusInstrumentCollectionParam layer("Layer 1", 0, LbEmuMorpheus::InstrumentMap().get());
+    auto* instrument = dynamic_cast<LbIntParam*>(layer.ParamAt(0));
+    ASSERT_NE(instrument, nullptr);
+    LbIntToStringMapI* names = instrument->NewValueMap();
+    ASSERT_NE(names, nullptr);
+    const char* shown = nullptr;
+    ASSERT_EQ(names->NameForId(1793, &shown), B_OK);
+    EXPECT_STREQ(shown, "1 Piano      ");
+    LbEmuMorpheusMidimap midimap("Midimap - RAM", nullptr, 0, 15);
+    auto* fxPage = dynamic_cast<LbCollectionParam*>(midimap.ParamAt(midimap.CountParams() - 1));
+    ASSERT_NE(fxPage, nullptr);
+    auto* fxB = dynamic_cast<LbMmmFxParam*>(fxPage->ParamAt(2));
+    ASSERT_NE(fxB, nullptr);
+
+    // A second Morpheus fetches its own lists, then the device goes and the maps with it.
+    ASSERT_EQ(LbEmuMorpheus::InstrumentMapSystemExclusive(second.data(), uint32(second.size())), B_OK);
+    ASSERT_EQ(LbEmuMorpheus::EffectMapSystemExclusive(effects.data(), uint32(effects.size())), B_OK);
+    LbEmuMorpheus::DeleteMaps();
+
+    // What was handed out is still there, as it was.
+    EXPECT_STREQ(shown, "1 Piano      ");
+    EXPECT_EQ(NameOf(*names, 1793), "1 Piano      ");
+    names->Release();
+    ASSERT_EQ(fxB->Effects()->NumberOfEffects(), 1);
+    EXPECT_STREQ(fxB->Effects()->EffectAt(0)->Name(), "Chorus      ");
+    // Asked now, the parameter has no names to give.
+    EXPECT_EQ(instrument->NewValueMap(), nullptr);
+
+    // Replaced again: a new menu shows the new names.
+    ASSERT_EQ(LbEmuMorpheus::InstrumentMapSystemExclusive(second.data(), uint32(second.size())), B_OK);
+    names = instrument->NewValueMap();
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(NameOf(*names, 1793), "1 Organ      ");
+    names->Release();
+    LbEmuMorpheus::DeleteMaps();
+}
+
+TEST(MorpheusRomMaps, NamesReadWhileTheMidiInputReplacesTheMap)
+{
+    LbEmuMorpheus::DeleteMaps();
+    Bytes first = OneInstrumentList("Piano"), second = OneInstrumentList("Organ");
+    ASSERT_EQ(LbEmuMorpheus::InstrumentMapSystemExclusive(first.data(), uint32(first.size())), B_OK);
+    LbMorpheusInstrumentCollectionParam layer("Layer 1", 0, LbEmuMorpheus::InstrumentMap().get());
+    auto* instrument = dynamic_cast<LbIntParam*>(layer.ParamAt(0));
+    ASSERT_NE(instrument, nullptr);
+
+    std::atomic<bool> stop{false};
+    std::thread midiInput([&] {
+        for (int i = 0; !stop; i++) {
+            const Bytes& list = i % 3 == 0 ? first : second;
+            if (i % 5 == 4)
+                LbEmuMorpheus::DeleteMaps();
+            else
+                LbEmuMorpheus::InstrumentMapSystemExclusive(list.data(), uint32(list.size()));
+        }
+    });
+    int read = 0, wrong = 0;
+    for (int i = 0; i < 20000; i++) {
+        LbIntToStringMapI* names = instrument->NewValueMap();
+        if (names == nullptr) continue;
+        const char* name = nullptr;
+        if (names->NameForId(1793, &name) == B_OK) {
+            std::string copy(name);   // read while the map may be replaced
+            wrong += copy != "1 Piano      " && copy != "1 Organ      ";
+            read++;
+        }
+        names->Release();
+    }
+    stop = true;
+    midiInput.join();
+    EXPECT_GT(read, 0);
+    EXPECT_EQ(wrong, 0);
     LbEmuMorpheus::DeleteMaps();
 }
 
