@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -198,11 +199,11 @@ void ThudSound::FillBuffer(int16_t* out, size_t count)
         if (fSequencerEnabled && position >= fBeatLength)
             position = 0;
     }
-    // Without the sequencer the position rests at the end of the sound, so it never
-    // overflows; with it the position is always below the beat length.
-    if (!fSequencerEnabled)
-        position = std::min(position, fSampleCount);
-    fPlayPosition = static_cast<int32_t>(position);
+    // Without the sequencer the position goes on by every sample pulled, past the end of
+    // the sound; after about 13.5 hours it would overflow its 32 bits into a negative
+    // index, so it stops at the largest value instead (the output is silence either way).
+    // With the sequencer it is always below the beat length.
+    fPlayPosition = static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX));
 }
 
 int32_t ThudSound::PlaySound()

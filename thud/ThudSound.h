@@ -142,7 +142,7 @@ private:
     std::unique_ptr<int16_t[]> fSamples;
     int64_t fSampleCount = 0;
     int32_t fBeatLength = 22050;
-    int32_t fPlayPosition = 0;
+    int32_t fPlayPosition = 0;   // on by every sample pulled, at most INT32_MAX
     bool fSequencerEnabled = false;
     bool fPlaying = false;
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -62,7 +63,7 @@ TEST(PlaybackTest, PlaysOnceThenSilence)
     std::vector<int16_t> out = Pull(sound, 20000, 441);
     for (size_t i = 0; i < out.size(); i++)
         ASSERT_EQ(out[i], i < tone.size() ? tone[i] : 0) << i;
-    EXPECT_EQ(sound.GetPlaySamplePosition(), 8820);  // rests at the end
+    EXPECT_EQ(sound.GetPlaySamplePosition(), 20000);  // on by every sample pulled
 
     // Stop: silence and back to the start.
     sound.BeginPlayback();
@@ -72,6 +73,24 @@ TEST(PlaybackTest, PlaysOnceThenSilence)
     EXPECT_EQ(sound.GetPlaySamplePosition(), 0);
     for (int16_t v : Pull(sound, 1000))
         ASSERT_EQ(v, 0);
+}
+
+TEST(PlaybackTest, PositionGoesOnPastTheEndAndStopsShortOfOverflowing)
+{
+    ThudSound sound;
+    MakeTone(sound, 10);  // 441 samples
+    sound.BeginPlayback();
+    Pull(sound, 441 + 512 * 3, 512);
+    EXPECT_EQ(sound.GetPlaySamplePosition(), 441 + 512 * 3);
+
+    // Near the end of the 32-bit range: silence, and the position stays at its largest.
+    sound.SetPlaySamplePosition(INT32_MAX - 100);
+    for (int16_t v : Pull(sound, 512))
+        ASSERT_EQ(v, 0);
+    EXPECT_EQ(sound.GetPlaySamplePosition(), INT32_MAX);
+    for (int16_t v : Pull(sound, 512))
+        ASSERT_EQ(v, 0);
+    EXPECT_EQ(sound.GetPlaySamplePosition(), INT32_MAX);
 }
 
 TEST(PlaybackTest, RepeatRestartsExactlyOnEveryBeat)

@@ -14,7 +14,9 @@ bool NoteTranscriber::Start(const PresetFields& preset, double sampleRate) {
   }
   mSampleRate = sampleRate;
   mDecision = MidiDecision{};
-  mLastExpression = mLastBend = 0;
+  // As the node, whose preset change sends expression 127 (and no bend).
+  mLastExpression = 127;
+  mLastBend = 0;
   mPendingCount = 0;
   mSamplesDone = mDecisions = 0;
   mNoteOpen = false;

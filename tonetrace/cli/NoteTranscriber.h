@@ -51,7 +51,7 @@ class NoteTranscriber {
   PitchTracker* mEngine = nullptr;
   double mSampleRate = 44100;
   MidiDecision mDecision;
-  int mLastExpression = 0;
+  int mLastExpression = 127;
   int mLastBend = 0;
   int16_t mPending[kChunkSamples] = {};
   int32_t mPendingCount = 0;

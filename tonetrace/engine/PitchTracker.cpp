@@ -106,7 +106,10 @@ PitchTracker* WFETBegProcess() {
 void WFETEndProcess(PitchTracker* tracker) { delete tracker; }
 
 int WFETSet(PitchTracker* t, int16_t id, double v) {
-  if (t == nullptr || !std::isfinite(v)) return 0;
+  // Not a number is in no range. Infinities are refused by the ranges themselves, except
+  // -inf for the velocity floor (every level then lies far above it: velocity 127) and for
+  // the velocity top, where it is refused (below).
+  if (t == nullptr || std::isnan(v)) return 0;
   switch (id) {
     case kSetSampleRate:
       if (!(v > 4000 && v < 200000)) return 0;
@@ -149,7 +152,8 @@ int WFETSet(PitchTracker* t, int16_t id, double v) {
       t->velocityFloorDb = v;
       return 1;
     case kSetVelocityTopDb:
-      if (!(v <= 0)) return 0;
+      // A top of -inf would make every velocity 127 x (1 - (-inf)/(-inf)): not a number.
+      if (!(v <= 0 && std::isfinite(v))) return 0;
       t->velocityTopDb = v;
       return 1;
     case kSetStartLevel:

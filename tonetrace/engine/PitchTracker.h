@@ -68,6 +68,8 @@ struct PitchTracker {
   double levelLimit[2];
   double levelLimitDb[2];
   double valueTolerance[2];
+  // 1 at start, where the record leaves it to the node: the filters' first cutoffs (55 and
+  // 1760 Hz) are 1 x lowFreq and 1 x highFreq, and frequency settings move them at once.
   double bandFactor;
   int32_t spanPeriods[2];
   double continuityWeight;
@@ -115,7 +117,8 @@ PitchTracker* WFETBegProcess();
 void WFETEndProcess(PitchTracker* tracker);
 
 // Changes one numbered setting. Returns 1 when accepted, 0 when the value is out of range
-// (nothing changes) or the id is not a setting.
+// (nothing changes) or the id is not a setting. Not a number is always refused; -inf is
+// accepted as the velocity floor only.
 int WFETSet(PitchTracker* tracker, int16_t id, double value);
 
 // Analyses byteCount / 2 samples; returns the number of samples consumed.
