@@ -186,17 +186,22 @@ TEST_F(PresetFileTest, ApplyingAPresetSetsTheEngineAndItsTables)
     p.duration = 10;
     p.amplitude = 1;
     p.oscType = 2;
-    p.distortion = 3;
+    p.distortion = 1;
     p.distortionOn = 1;
     ThudSound sound;
     ApplyParams(sound, p);
     EXPECT_EQ(sound.OscType(), 2);
     EXPECT_EQ(sound.GetWaveTable()[100], 1.0f);  // square, rebuilt
-    EXPECT_FLOAT_EQ(sound.GetShapeTable()[0], std::tanh(-3.0f));
+    EXPECT_FLOAT_EQ(sound.GetShapeTable()[0], std::tanh(-1.0f));
     EXPECT_TRUE(sound.IsDistortionEnabled());
     ASSERT_EQ(sound.GenerateSound(), ThudSound::kOk);
     EXPECT_EQ(sound.GetSampleLength(), 441);
-    EXPECT_EQ(sound.GetSampleAt(1), static_cast<int16_t>(std::floor(std::tanh(3.0f) * 32767)));
+    // The square's +1 lands on position 2048 of the shape table, its guard entry, which
+    // repeats entry 2047 = tanh(drive x (2047/1024 - 1)); with a drive of 1 that floors to
+    // 24941, where tanh(1) itself would give 24955.
+    const float guard = static_cast<float>(std::tanh(1.0 * (2047 / 1024.0 - 1)));
+    EXPECT_EQ(sound.GetSampleAt(1), static_cast<int16_t>(std::floor(guard * 32767.0)));
+    EXPECT_EQ(sound.GetSampleAt(1), 24941);
 }
 
 TEST(PresetBytesTest, AnyBlockSurvivesARoundTripAndRendersSafely)

@@ -229,7 +229,7 @@ TEST(PitchTracker, RefusesOutOfRangeSettingsAndChangesNothing) {
       {kSetStartDistance, 2}, {kSetHoldDistance, 2}, {kSetIdleSpan, 0.5}, {kSetIdleSpan, 9},
       {kSetSoundingSpan, 30}, {kSetLagPenalty, 0}, {kSetLagPenalty, 1},
       {kSetBandFactor, 0.1}, {kSetBandFactor, 3}, {kSetContinuity, 1},
-      {kSetContinuity, -0.1}, {kSetBendRange, nan}, {kSetVelocityFloorDb, -INFINITY},
+      {kSetContinuity, -0.1}, {kSetBendRange, nan}, {kSetVelocityTopDb, -INFINITY},
       {kSetSampleRate, nan}, {99, 1}, {-1, 0},
   };
   PitchTracker before;
@@ -339,6 +339,168 @@ TEST(PitchTracker, SurvivesHostileInput) {
   }
   EXPECT_EQ(t->sounding, 0) << "silence ends every note";
   EXPECT_EQ(quiet.back().decision.noteOn, -1);
+}
+
+// A hand-built ring of alternating extrema, one every 5 samples (period 10), with equal
+// swings, so that the newest event is the reference. Values: maxima `high`, minima -1000.
+void PeriodicRing(PitchTracker* t, double high) {
+  t->writeIndex = 300;
+  for (int i = 0; i < kEventRingSize; ++i) {
+    ExtremumEvent& e = t->events[i];
+    e.type = static_cast<int16_t>((t->writeIndex - 1 - i) % 2 == 0 ? 1 : 0);
+    e.interval = 5;
+    e.value = e.type == 1 ? high : -1000;
+    e.before = e.after = 0;
+    e.swing = 2000;
+  }
+  t->events[t->writeIndex - 1].value = 1000;  // the reference
+  t->envelope = t->slowEnvelope = 1000;
+  t->minLag[0] = t->minLag[1] = 5;
+  t->maxLag[0] = t->maxLag[1] = 45;
+  t->lagWeight[0] = t->lagWeight[1] = 0;
+  t->valid = 0;
+}
+
+TEST(PitchTracker, ReferenceIsTheStrongestOfTheSevenNewestAndTheNewerOnATie) {
+  Engine t(WFETBegProcess());
+  t->writeIndex = 3;  // the window wraps: 2, 1, 0, 511, 510, 509, 508
+  for (ExtremumEvent& e : t->events) e.force = 0;
+  EXPECT_EQ(WFETRef(t.get()), -1) << "no force above 0";
+  t->events[0].force = 5;
+  t->events[510].force = 5;
+  t->events[507].force = 50;  // eighth newest: outside the window
+  EXPECT_EQ(WFETRef(t.get()), 0) << "a tie keeps the newer event";
+  t->events[509].force = 5.5;
+  EXPECT_EQ(WFETRef(t.get()), 509);
+}
+
+TEST(PitchTracker, EqualScoresKeepTheShorterCandidate) {
+  Engine t(WFETBegProcess());
+  PeriodicRing(t.get(), 1000);  // every candidate matches exactly: distance 0, score 0
+  MidiDecision d;
+  WFETCalc(t.get(), &d);
+  EXPECT_EQ(t->period, 10);
+  EXPECT_EQ(t->distance, 0);
+}
+
+TEST(PitchTracker, ContinuityFavoursThePreviousPeriodByItsWeightOverTheElapsedSamples) {
+  // With a lag penalty of 0.001 per sample, period 10 scores 0.010 and period 20 scores
+  // 0.020. After a pitched frame of period 20, period 10 adds |1 - 10/20| x weight /
+  // samples: with weight 0.3 that is 0.15 / samples, so period 20 wins once fewer than
+  // 15 samples have passed (0.0107 at 14) and loses at 16 (0.0094).
+  const struct { int16_t valid; int32_t samples; double weight; double period; } cases[] = {
+      {1, 14, 0.3, 20}, {1, 16, 0.3, 10}, {1, 14, 0.2, 10},  // 0.2/2/14 = 0.0071
+      {0, 14, 0.3, 10},                                       // not after a pitched frame
+      {1, 0, 0.3, 10},                                        // no samples: no term
+  };
+  for (const auto& c : cases) {
+    Engine t(WFETBegProcess());
+    PeriodicRing(t.get(), 1000);
+    t->lagWeight[0] = 0.001;
+    t->valid = c.valid;
+    t->period = 20;
+    t->samplesSinceCalc = c.samples;
+    t->continuityWeight = c.weight;
+    MidiDecision d;
+    WFETCalc(t.get(), &d);
+    EXPECT_EQ(t->period, c.period) << "valid " << c.valid << ", " << c.samples << " samples, weight "
+                                   << c.weight;
+  }
+}
+
+TEST(PitchTracker, ValueToleranceFollowsTheState) {
+  // The reference maximum is 1000, every other maximum 700: a difference of 300, outside
+  // the idle tolerance (0.2 x 1000) and inside the sounding one (0.5 x 1000).
+  for (int16_t sounding : {0, 1}) {
+    Engine t(WFETBegProcess());
+    PeriodicRing(t.get(), 700);
+    t->sounding = sounding;
+    t->currentNote = 69;
+    MidiDecision d;
+    WFETCalc(t.get(), &d);
+    EXPECT_EQ(t->period > 0, sounding == 1) << "sounding " << sounding << ", period " << t->period;
+  }
+}
+
+TEST(PitchTracker, SoundingLagWindowIsSetAtTheOnsetOnly) {
+  Engine t(WFETBegProcess());
+  ASSERT_EQ(WFETSet(t.get(), kSetBendRange, 12), 1);
+  auto decide = [&](double frequency, double period) {
+    t->frequency = frequency;
+    t->period = period;
+    t->distance = 0.01;
+    t->inputPeak = 16000;
+    MidiDecision d;
+    WFETMIDI(t.get(), &d);
+    return d;
+  };
+  // Onset at 441 Hz, period 100: one octave either way, trunc(2 x 100), trunc(100 / 2).
+  EXPECT_EQ(decide(441, 100).noteOn, 69);
+  EXPECT_EQ(t->maxLag[1], 200);
+  EXPECT_EQ(t->minLag[1], 50);
+  // Held a little higher: the window stays.
+  EXPECT_EQ(decide(466, 95).noteOn, -1);
+  EXPECT_EQ(t->maxLag[1], 200);
+  EXPECT_EQ(t->minLag[1], 50);
+  // Past the bend range: re-triggered, and still the onset's window.
+  const MidiDecision jump = decide(1760, 25);
+  EXPECT_EQ(jump.noteOff, 69);
+  EXPECT_EQ(jump.noteOn, 93);
+  EXPECT_EQ(t->maxLag[1], 200);
+  EXPECT_EQ(t->minLag[1], 50);
+  EXPECT_EQ(t->maxLag[0], 801) << "the idle window is the settings'";
+}
+
+// The peak offsets refine the integer period: A4 lasts 100.227 samples at 44.1 kHz, so the
+// integer period alone reads 441 Hz, 0.0393 semitones (322 bend units at a range of one
+// semitone) sharp. With the refinement the bend stays within 40 units (0.5 cent) of the
+// centre the formula gives for 440 Hz, 8192.
+TEST(PitchTracker, SteadyToneBendsByLessThanHalfACent) {
+  Engine t = PresetEngine(1);
+  ASSERT_EQ(WFETSet(t.get(), kSetBendRange, 1), 1);
+  const std::vector<Step> steps = Decide(t.get(), Tone(0.6, -10, [](double) { return 440.0; }));
+  int held = 0;
+  for (const Step& s : steps) {
+    if (s.time < 0.1 || s.sounding == 0) continue;  // past the onset and the filters' start
+    ++held;
+    EXPECT_NEAR(s.decision.bend, 8192, 40) << "at " << s.time;
+  }
+  EXPECT_GT(held, 1000);
+}
+
+TEST(PitchTracker, VelocityFloorMayBeMinusInfinityButTheTopMayNot) {
+  Engine t(WFETBegProcess());
+  ASSERT_EQ(WFETSet(t.get(), kSetVelocityMode, 0), 1);
+  ASSERT_EQ(WFETSet(t.get(), kSetVelocityTopDb, -6), 1);
+  // A floor of -inf: every finite level lies infinitely far above it, 127 x (1 - 0).
+  ASSERT_EQ(WFETSet(t.get(), kSetVelocityFloorDb, -INFINITY), 1);
+  EXPECT_EQ(t->velocityFloorDb, -INFINITY);
+  t->frequency = 440;
+  t->distance = 0.01;
+  t->inputPeak = 600;  // about -35 dBFS
+  MidiDecision d;
+  WFETMIDI(t.get(), &d);
+  EXPECT_EQ(d.noteOn, 69);
+  EXPECT_EQ(d.velocity, 127);
+  // A top of -inf would make every velocity 127 x (1 - (-inf)/(-inf)), not a number.
+  EXPECT_EQ(WFETSet(t.get(), kSetVelocityTopDb, -INFINITY), 0);
+  EXPECT_EQ(t->velocityTopDb, -6);
+  for (double bad : {std::nan(""), double(INFINITY)}) {
+    EXPECT_EQ(WFETSet(t.get(), kSetVelocityFloorDb, bad), 0) << bad;
+    EXPECT_EQ(WFETSet(t.get(), kSetVelocityTopDb, bad), 0) << bad;
+  }
+  EXPECT_EQ(t->velocityFloorDb, -INFINITY);
+}
+
+TEST(PitchTracker, FrequencySettingsMoveTheFiltersBeforeAnyBandFactor) {
+  // The record starts with a band factor of 1, matching its filters' first cutoffs (55 and
+  // 1760 Hz, 1 x lowFreq and 1 x highFreq).
+  Engine t(WFETBegProcess());
+  EXPECT_EQ(t->bandFactor, 1);
+  ASSERT_EQ(WFETSet(t.get(), kSetLowFrequency, 100), 1);
+  ASSERT_EQ(WFETSet(t.get(), kSetHighFrequency, 1000), 1);
+  EXPECT_EQ(t->highPass.frequency, 100);
+  EXPECT_EQ(t->lowPass.frequency, 1000);
 }
 
 }  // namespace

@@ -64,6 +64,72 @@ TEST(InstrumentPresets, TableHoldsTheTwentyPresets) {
   EXPECT_STREQ(FindPreset(14)->menuName, "Cor Anglais");
 }
 
+// Every preset, written out from the preset table: the menu name, the fields a preset
+// sets and its note range.
+TEST(InstrumentPresets, EveryPresetHoldsItsOwnValuesAndNoteRange) {
+  struct Expected {
+    const char* name;
+    PresetFields fields;
+  };
+  // velocityMode, bendRange, levelOnDb, levelHoldDb, distOn, distHold, lagPenalty,
+  // spanIdle, spanSounding, bandFactor, continuity, minNote, maxNote
+  const PresetFields voice = {2, 4, -30, -36, 0.15, 0.6, 0.1, 2, 2, 1, 0.1, 48, 72};
+  auto base0 = [](int16_t low, int16_t high) {
+    return PresetFields{1, 2, -30, -40, 0.4, 0.6, 0.1, 2, 2, 1, 0.5, low, high};
+  };
+  auto base1 = [](int16_t low, int16_t high) {
+    return PresetFields{1, 2, -30, -40, 0.3, 0.6, 0.1, 1, 1, 2, 0.5, low, high};
+  };
+  auto base2 = [](int16_t low, int16_t high) {
+    return PresetFields{1, 6, -30, -40, 0.4, 0.6, 0.1, 2, 2, 1, 0.5, low, high};
+  };
+  PresetFields female = voice;
+  female.maxNote = 78;
+  const Expected expected[kPresetCount] = {
+      {"Default", {2, 6, -30, -40, 0.4, 0.6, 0.1, 2, 2, 1, 0.5, 48, 72}},
+      {"Male voice", voice},
+      {"Female voice", female},
+      {"Guitars", base2(39, 76)},
+      {"Bass", base1(27, 56)},
+      {"Violon", base0(55, 103)},
+      {"Alto", base0(48, 91)},
+      {"Violoncelle", base0(36, 76)},
+      {"Contrebasse", base1(28, 67)},
+      {"Trompette", base0(55, 82)},
+      {"Trombone", base0(40, 72)},
+      {"Cor", base0(34, 77)},
+      {"Tuba", base0(28, 58)},
+      {"Cor Anglais", base0(52, 81)},
+      {"Clarinette", base0(50, 94)},
+      {"Basson", base0(34, 75)},
+      {"Piccolo", base0(74, 102)},
+      {"Flute", base0(60, 96)},
+      {"Hautbois", base0(58, 91)},
+      {"Flute alto", base0(55, 91)},
+  };
+  for (int n = 1; n <= kPresetCount; ++n) {
+    const InstrumentPreset* preset = FindPreset(n);
+    ASSERT_NE(preset, nullptr) << n;
+    const Expected& want = expected[n - 1];
+    const PresetFields& got = preset->fields;
+    SCOPED_TRACE(std::string("preset ") + std::to_string(n) + " " + want.name);
+    EXPECT_STREQ(preset->menuName, want.name);
+    EXPECT_EQ(got.velocityMode, want.fields.velocityMode);
+    EXPECT_EQ(got.bendRange, want.fields.bendRange);
+    EXPECT_EQ(got.levelOnDb, want.fields.levelOnDb);
+    EXPECT_EQ(got.levelHoldDb, want.fields.levelHoldDb);
+    EXPECT_EQ(got.distOn, want.fields.distOn);
+    EXPECT_EQ(got.distHold, want.fields.distHold);
+    EXPECT_EQ(got.lagPenalty, want.fields.lagPenalty);
+    EXPECT_EQ(got.spanIdle, want.fields.spanIdle);
+    EXPECT_EQ(got.spanSounding, want.fields.spanSounding);
+    EXPECT_EQ(got.bandFactor, want.fields.bandFactor);
+    EXPECT_EQ(got.continuity, want.fields.continuity);
+    EXPECT_EQ(got.minNote, want.fields.minNote);
+    EXPECT_EQ(got.maxNote, want.fields.maxNote);
+  }
+}
+
 TEST(InstrumentPresets, SettingsReachTheEngineInOrderAndAreAllAccepted) {
   const auto settings = PresetEngineSettings(FindPreset(1)->fields, 48000, -6);
   const int16_t order[] = {0, 39, 4, 3, 6, 32, 33, 34, 35, 38, 36, 37, 40, 41, 42, 9, 7};
