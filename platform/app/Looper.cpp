@@ -38,7 +38,7 @@ status_t LooperCore::Enqueue(BMessage* message, int32 handlerToken, bigtime_t ti
 			delete message;   // a waiting sender hears B_NO_REPLY... and the error
 			return status;
 		}
-		queue.push_back(QueuedMessage{message, handlerToken});
+		queue.push_back(QueuedMessage{message, handlerToken, nextSerial++});
 		queueChanged.notify_all();
 		notify = driver;
 		target = looper;
@@ -74,7 +74,79 @@ thread_id LooperCore::Thread()
 	return thread;
 }
 
-BLooperDriver::~BLooperDriver() = default;
+// --- drivers ---
+
+struct BLooperDriver::Attached {
+	std::mutex mutex;
+	std::vector<LooperCore*> cores;   // referenced while listed
+};
+
+BLooperDriver::BLooperDriver() : fAttached(new Attached)
+{
+}
+
+BLooperDriver::~BLooperDriver()
+{
+	DetachAll();
+	delete fAttached;
+}
+
+void BLooperDriver::RetryLater(BLooper*)
+{
+}
+
+void BLooperDriver::DetachAll()
+{
+	std::vector<LooperCore*> cores;
+	{
+		std::lock_guard<std::mutex> guard(fAttached->mutex);
+		cores.swap(fAttached->cores);
+	}
+	for (LooperCore* core : cores) {
+		{
+			std::lock_guard<std::mutex> guard(core->mutex);
+			if (core->driver == this)
+				core->driver = nullptr;
+		}
+		core->Release();
+	}
+}
+
+namespace {
+
+// Drops a core from its driver's list (when still there) and the list's reference.
+void Unlist(BLooperDriver* driver, LooperCore* core, std::vector<LooperCore*>& cores,
+	std::mutex& mutex)
+{
+	bool listed = false;
+	{
+		std::lock_guard<std::mutex> guard(mutex);
+		auto it = std::find(cores.begin(), cores.end(), core);
+		if (it != cores.end()) {
+			cores.erase(it);
+			listed = true;
+		}
+	}
+	if (listed)
+		core->Release();
+}
+
+// The looper dispatching on this thread right now (innermost), and whether this thread
+// drives loopers (the GUI thread).
+thread_local BLooper* tDispatching = nullptr;
+thread_local bool tDrivesLoopers = false;
+
+}  // namespace
+
+BLooper* CurrentlyDispatchingLooper()
+{
+	return tDispatching;
+}
+
+bool ThreadDrivesLoopers()
+{
+	return tDrivesLoopers;
+}
 
 // --- the looper ---
 
@@ -94,7 +166,7 @@ BLooper::BLooper(const char* name, int32 priority, int32 portCapacity)
 	  fCurrentMessage(nullptr),
 	  fHandlers(new std::vector<BHandler*>),
 	  fQuitting(false),
-	  fDispatching(false)
+	  fDispatchDepth(0)
 {
 	fCore->capacity = size_t(fCapacity);
 	fCore->looper = this;
@@ -108,8 +180,8 @@ BLooper::~BLooper()
 	bool waitForLoop = false;
 	{
 		std::lock_guard<std::mutex> guard(fCore->mutex);
-		waitForLoop = fCore->thread >= 0 && fCore->driver == nullptr && !fCore->ended
-			&& fCore->thread != find_thread(nullptr) && !fQuitting;
+		waitForLoop = fCore->thread >= 0 && !fCore->driven && !fCore->ended
+			&& fCore->thread != find_thread(nullptr) && !fQuitting && !fCore->quitPosted;
 		if (waitForLoop) {
 			fCore->accepting = false;
 			fCore->queueChanged.notify_all();
@@ -123,17 +195,21 @@ BLooper::~BLooper()
 		fCore->loopEnded.wait(lock, [&] { return fCore->ended; });
 	}
 	std::vector<QueuedMessage> dropped;
+	BLooperDriver* driver = nullptr;
 	{
 		std::lock_guard<std::mutex> guard(fCore->mutex);
 		fCore->alive = false;
 		fCore->accepting = false;
 		fCore->looper = nullptr;
+		driver = fCore->driver;
 		fCore->driver = nullptr;
 		fCore->handlers.clear();
 		dropped.assign(fCore->queue.begin(), fCore->queue.end());
 		fCore->queue.clear();
 		fCore->queueChanged.notify_all();
 	}
+	if (driver)
+		Unlist(driver, fCore, driver->fAttached->cores, driver->fAttached->mutex);
 	// Deleting an unanswered message tells a waiting sender B_NO_REPLY.
 	for (QueuedMessage& q : dropped)
 		delete q.message;
@@ -182,14 +258,49 @@ status_t BLooper::AttachDriver(BLooperDriver* driver)
 {
 	if (driver == nullptr)
 		return B_BAD_VALUE;
+	thread_id self = find_thread(nullptr);
+	{
+		std::lock_guard<std::mutex> guard(fCore->mutex);
+		// A detached looper may be attached again on the same thread.
+		if (fCore->driver != nullptr || (fCore->thread >= 0 && fCore->thread != self)
+			|| (fCore->thread == self && !fCore->accepting))
+			return B_ALREADY_RUNNING;
+		fCore->thread = self;
+		fCore->driver = driver;
+		fCore->driven = true;
+	}
+	fCore->AddRef();
+	{
+		std::lock_guard<std::mutex> guard(driver->fAttached->mutex);
+		driver->fAttached->cores.push_back(fCore);
+	}
+	tDrivesLoopers = true;
 	std::lock_guard<std::mutex> guard(fCore->mutex);
-	if (fCore->thread >= 0)
-		return B_ALREADY_RUNNING;
-	fCore->thread = find_thread(nullptr);
-	fCore->driver = driver;
-	if (!fCore->queue.empty())
+	if (!fCore->queue.empty() && fCore->driver == driver)
 		driver->MessageQueued(this);
 	return B_OK;
+}
+
+bool BLooper::DetachDriver()
+{
+	BLooperDriver* driver = nullptr;
+	bool quitPosted = false;
+	{
+		std::lock_guard<std::mutex> guard(fCore->mutex);
+		if (fCore->thread != find_thread(nullptr))
+			return false;
+		driver = fCore->driver;
+		fCore->driver = nullptr;
+		quitPosted = fCore->quitPosted;
+	}
+	if (driver)
+		Unlist(driver, fCore, driver->fAttached->cores, driver->fAttached->mutex);
+	if (quitPosted && fDispatchDepth == 0) {
+		Lock();
+		delete this;
+		return true;
+	}
+	return false;
 }
 
 bool BLooper::IsDrivenExternally() const
@@ -208,7 +319,6 @@ void BLooper::Loop()
 {
 	LooperCore* core = fCore;
 	core->AddRef();
-	bool deleteSelf = false;
 	for (;;) {
 		QueuedMessage next;
 		{
@@ -220,17 +330,17 @@ void BLooper::Loop()
 			core->queue.pop_front();
 			core->queueChanged.notify_all();
 		}
-		if (!DispatchOne(next.message, next.handlerToken)) {
-			deleteSelf = true;
-			break;
+		// The loop's own thread may wait for the lock: the holder only touches data.
+		Lock();
+		DispatchLocked(next.message, next.handlerToken);
+		if (EndDispatch()) {
+			// Quit() on our own thread: the looper deleted itself.
+			core->Release();
+			return;
 		}
 	}
-	if (deleteSelf) {
-		// Quit() on our own thread: the looper is ours to delete (locked, as Quit wants).
-		Lock();
-		delete this;
-	} else {
-		// Quit() from another thread: that thread deletes the looper once we are out.
+	// Quit() from another thread: that thread deletes the looper once we are out.
+	{
 		std::lock_guard<std::mutex> guard(core->mutex);
 		core->ended = true;
 		core->loopEnded.notify_all();
@@ -245,57 +355,110 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 	LooperCore* core = fCore;
 	if (core->Thread() != find_thread(nullptr))
 		return B_BAD_VALUE;
+	uint64 limit;
+	{
+		std::lock_guard<std::mutex> guard(core->mutex);
+		limit = core->nextSerial;
+	}
 	int32 count = 0;
-	while (maxMessages < 0 || count < maxMessages) {
+	for (;;) {
+		bool quitPosted = false;
+		bool more = false;
+		{
+			std::lock_guard<std::mutex> guard(core->mutex);
+			quitPosted = core->quitPosted;
+			more = !core->queue.empty() && core->queue.front().serial < limit;
+		}
+		if (quitPosted || fQuitting) {
+			// Quit from another thread, or inside a dispatch further out: the outermost
+			// dispatch on this thread deletes the looper.
+			if (fDispatchDepth > 0)
+				return count;
+			Lock();
+			fQuitting = true;
+			if (quitted)
+				*quitted = true;
+			EndDispatch();
+			return count;
+		}
+		if (!more || (maxMessages >= 0 && count >= maxMessages))
+			return count;
+		if (core->lock.LockWithTimeout(0) != B_OK) {
+			// Another thread holds the looper: never wait for it on the driver's thread.
+			BLooperDriver* driver = nullptr;
+			{
+				std::lock_guard<std::mutex> guard(core->mutex);
+				driver = core->driver;
+			}
+			if (driver)
+				driver->RetryLater(this);
+			return count;
+		}
 		QueuedMessage next;
 		{
 			std::lock_guard<std::mutex> guard(core->mutex);
-			if (!core->accepting) {
-				// Another thread is quitting us and will delete the looper.
-				core->ended = true;
-				core->loopEnded.notify_all();
-				if (quitted)
-					*quitted = true;
-				return count;
-			}
-			if (core->queue.empty())
-				break;
 			next = core->queue.front();
 			core->queue.pop_front();
 			core->queueChanged.notify_all();
 		}
 		count++;
-		if (!DispatchOne(next.message, next.handlerToken)) {
-			Lock();
-			delete this;
+		DispatchLocked(next.message, next.handlerToken);
+		if (fQuitting && fDispatchDepth == 0) {
 			if (quitted)
 				*quitted = true;
+			EndDispatch();
 			return count;
 		}
+		Unlock();
 	}
-	return count;
 }
 
-bool BLooper::DispatchOne(BMessage* message, int32 handlerToken)
+void BLooper::DispatchLocked(BMessage* message, int32 handlerToken)
 {
-	if (!Lock()) {
-		delete message;
+	BHandler* handler = ResolveHandler(handlerToken);
+	if (handler == nullptr) {
+		delete message;   // the handler has left: a waiting sender gets B_NO_REPLY
+		return;
+	}
+	BMessage* outerMessage = fCurrentMessage;
+	BLooper* outerLooper = tDispatching;
+	BMessagePrivate::MarkDelivered(message);
+	fCurrentMessage = message;
+	fDispatchDepth++;
+	tDispatching = this;
+	DispatchMessage(message, handler);
+	tDispatching = outerLooper;
+	fDispatchDepth--;
+	message = fCurrentMessage;   // null when detached
+	fCurrentMessage = outerMessage;
+	delete message;   // unanswered: a waiting sender gets B_NO_REPLY
+}
+
+bool BLooper::EndDispatch()
+{
+	if (fQuitting && fDispatchDepth == 0) {
+		{
+			std::lock_guard<std::mutex> guard(fCore->mutex);
+			fCore->accepting = false;
+			fCore->ended = true;
+		}
+		delete this;
 		return true;
 	}
-	BHandler* handler = ResolveHandler(handlerToken);
-	if (handler != nullptr) {
-		BMessagePrivate::MarkDelivered(message);
-		fCurrentMessage = message;
-		fDispatching = true;
-		DispatchMessage(message, handler);
-		fDispatching = false;
-		message = fCurrentMessage;   // null when detached
-		fCurrentMessage = nullptr;
-	}
-	bool quitting = fQuitting;
 	Unlock();
-	delete message;   // unanswered: a waiting sender gets B_NO_REPLY
-	return !quitting;
+	return false;
+}
+
+status_t BLooper::DispatchDirect(BMessage* message, int32 handlerToken, bigtime_t lockTimeout)
+{
+	status_t status = fCore->LockLooper(lockTimeout);
+	if (status != B_OK) {
+		delete message;
+		return status;
+	}
+	DispatchLocked(message, handlerToken);
+	EndDispatch();
+	return B_OK;
 }
 
 BHandler* BLooper::ResolveHandler(int32 token) const
@@ -322,11 +485,9 @@ void BLooper::Quit()
 {
 	thread_id self = find_thread(nullptr);
 	thread_id thread;
-	BLooperDriver* driver;
 	{
 		std::lock_guard<std::mutex> guard(fCore->mutex);
 		thread = fCore->thread;
-		driver = fCore->driver;
 		if (thread >= 0 && thread != self)
 			fCore->accepting = false;
 		fCore->queueChanged.notify_all();
@@ -337,10 +498,9 @@ void BLooper::Quit()
 		return;
 	}
 	if (thread == self) {
-		if (fDispatching) {
-			fQuitting = true;   // the loop ends after the current message
-			return;
-		}
+		fQuitting = true;
+		if (fDispatchDepth > 0)
+			return;   // the outermost dispatch deletes the looper
 		// A driven looper quit by its driver's thread between dispatches.
 		{
 			std::lock_guard<std::mutex> guard(fCore->mutex);
@@ -352,11 +512,24 @@ void BLooper::Quit()
 	}
 	LooperCore* core = fCore;
 	core->AddRef();
-	if (driver)
-		driver->MessageQueued(this);
+	bool driven = false;
+	{
+		std::lock_guard<std::mutex> guard(core->mutex);
+		// A looper driven by another thread (a window) is deleted there, never here.
+		driven = core->driven;
+		if (driven) {
+			core->quitPosted = true;
+			if (core->driver)
+				core->driver->MessageQueued(this);
+		}
+	}
 	int32 held = core->lock.IsLocked() ? core->lock.CountLocks() : 0;
 	while (held-- > 0)
 		core->lock.Unlock();
+	if (driven) {
+		core->Release();
+		return;
+	}
 	{
 		std::unique_lock<std::mutex> lock(core->mutex);
 		core->loopEnded.wait(lock, [&] { return core->ended; });

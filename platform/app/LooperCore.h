@@ -21,6 +21,7 @@ class BMessage;
 struct QueuedMessage {
 	BMessage* message = nullptr;   // owned
 	int32 handlerToken = -1;       // -1: the preferred handler
+	uint64 serial = 0;             // order of arrival; a drain stops at its start's serial
 };
 
 struct LooperCore {
@@ -33,8 +34,11 @@ struct LooperCore {
 	bool alive = true;       // the BLooper object exists
 	bool accepting = true;   // takes new messages (false once quitting)
 	bool ended = false;      // the loop has stopped for good
+	bool driven = false;     // dispatched by a driver's thread (attached once)
+	bool quitPosted = false; // a driven looper was quit from another thread
+	uint64 nextSerial = 0;
 	BLooper* looper = nullptr;
-	BLooperDriver* driver = nullptr;
+	BLooperDriver* driver = nullptr;   // called only with `mutex` held
 	thread_id thread = -1;
 	std::map<int32, BHandler*> handlers;   // token -> handler, for messengers
 	BLocker lock;                          // the looper lock
@@ -53,3 +57,8 @@ struct LooperCore {
 	status_t LockLooper(bigtime_t timeout);
 	thread_id Thread();
 };
+
+// The looper whose message the calling thread is handling (innermost), or null.
+BLooper* CurrentlyDispatchingLooper();
+// True on a thread that drives loopers (the GUI thread).
+bool ThreadDrivesLoopers();

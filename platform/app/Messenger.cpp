@@ -161,16 +161,34 @@ status_t BMessenger::SendMessage(BMessage* message, BMessage* reply, bigtime_t d
 		return B_BAD_VALUE;
 	if (fCore == nullptr)
 		return B_BAD_PORT_ID;
-	if (fCore->Thread() == find_thread(nullptr))
-		return B_MESSAGE_TO_SELF;
+	thread_id self = find_thread(nullptr);
+	thread_id targetThread = fCore->Thread();
+	// The target cannot dispatch while we hold its lock: the wait would never end.
+	if (targetThread != self && fCore->lock.LockingThread() == self)
+		return B_NOT_ALLOWED;
+	BLooper* sameThreadTarget = nullptr;
+	if (targetThread == self) {
+		std::lock_guard<std::mutex> guard(fCore->mutex);
+		if (!fCore->alive || !fCore->accepting)
+			return B_BAD_PORT_ID;
+		// Loopers sharing a driver's thread (windows) answer each other at once; a looper
+		// waiting for itself never could.
+		if (!fCore->driven || fCore->looper == CurrentlyDispatchingLooper())
+			return B_MESSAGE_TO_SELF;
+		sameThreadTarget = fCore->looper;
+	}
 	auto channel = std::make_shared<ReplyChannel>();
 	BMessage* copy = new (std::nothrow) BMessage(*message);
 	if (copy == nullptr)
 		return B_NO_MEMORY;
 	BMessagePrivate::SetReplyChannel(copy, channel);
-	status_t status = fCore->Enqueue(copy, fHandlerToken, deliveryTimeout);
+	status_t status = sameThreadTarget != nullptr
+		? sameThreadTarget->DispatchDirect(copy, fHandlerToken, deliveryTimeout)
+		: fCore->Enqueue(copy, fHandlerToken, deliveryTimeout);
 	if (status != B_OK)
 		return status;
+	if (replyTimeout == B_INFINITE_TIMEOUT && ThreadDrivesLoopers())
+		replyTimeout = B_DRIVER_THREAD_REPLY_TIMEOUT;
 	std::unique_lock<std::mutex> lock(channel->mutex);
 	if (replyTimeout == B_INFINITE_TIMEOUT) {
 		channel->cv.wait(lock, [&] { return channel->done; });

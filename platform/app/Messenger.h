@@ -4,14 +4,26 @@
 //
 // SendMessage without a reply posts a copy and waits at most `timeout` for room in the
 // queue (B_WOULD_BLOCK / B_TIMED_OUT when full). With a reply message it waits for the
-// handler's SendReply (or B_NO_REPLY when the message is dropped unanswered); asking the
-// looper's own thread to wait for itself gives B_MESSAGE_TO_SELF.
+// handler's SendReply (or B_NO_REPLY when the message is dropped unanswered):
+// - asking a looper to wait for itself gives B_MESSAGE_TO_SELF;
+// - loopers that share a driver's thread (all windows run on the GUI thread) answer each
+//   other at once: the message is dispatched to the target right there, nested in the
+//   caller's dispatch, with the target locked (waiting for its lock at most the delivery
+//   time-out). This is also how the application hands a window a message "directly";
+// - a thread that holds the target's lock gets B_NOT_ALLOWED (the target could never
+//   dispatch while it waits);
+// - a driver's thread (the GUI thread) waits for a reply at most
+//   B_DRIVER_THREAD_REPLY_TIMEOUT when it asked for no time-out (B_TIMED_OUT after it),
+//   since every window freezes meanwhile.
 //
 // AppMessenger(): the process-wide messenger to the application's looper, invalid until
 // the application sets it. Safe from any thread.
 #pragma once
 
 #include "kernel/SupportDefs.h"
+
+// Longest reply wait on a thread that drives loopers, when no time-out was given.
+inline constexpr bigtime_t B_DRIVER_THREAD_REPLY_TIMEOUT = 10000000;
 
 class BHandler;
 class BLooper;

@@ -426,23 +426,32 @@ TEST(Looper, ExternalDriverDispatchesOnItsThread)
 	EXPECT_TRUE(destroyed.load());
 }
 
-TEST(Looper, QuitFromOtherThreadWhileDriven)
+TEST(Looper, QuitFromOtherThreadWhileDrivenIsPostedToTheDriver)
 {
 	std::atomic<bool> destroyed{false};
 	auto* looper = new TestLooper(&destroyed);
 	CountingDriver driver;
 	std::atomic<bool> attached{false}, stop{false};
+	std::atomic<bool> quittedOnDriverThread{false};
 	std::thread gui([&] {
 		looper->AttachDriver(&driver);
 		attached = true;
 		bool quitted = false;
-		while (!quitted && !stop)
+		while (!quitted && !stop) {
 			looper->DispatchQueued(-1, &quitted);
+			snooze(1000);
+		}
+		quittedOnDriverThread = quitted;
 	});
 	while (!attached)
 		snooze(1000);
-	QuitFromOutside(looper);
+	BMessenger messenger(nullptr, looper);
+	QuitFromOutside(looper);   // returns without waiting for the driver
+	EXPECT_FALSE(messenger.IsValid());
+	for (int i = 0; i < 10000 && !destroyed.load(); i++)
+		snooze(1000);
 	EXPECT_TRUE(destroyed.load());
 	stop = true;
 	gui.join();
+	EXPECT_TRUE(quittedOnDriverThread.load());
 }
