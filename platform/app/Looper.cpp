@@ -449,6 +449,33 @@ bool BLooper::EndDispatch()
 	return false;
 }
 
+status_t BLooper::DispatchWork(void (*work)(void*), void* data)
+{
+	{
+		std::lock_guard<std::mutex> guard(fCore->mutex);
+		if (fCore->thread != find_thread(nullptr) || fCore->quitPosted || !fCore->accepting)
+			return B_BAD_VALUE;
+	}
+	if (fQuitting)
+		return B_BAD_VALUE;
+	if (fCore->lock.LockWithTimeout(0) != B_OK)
+		return B_WOULD_BLOCK;
+	BLooper* outerLooper = tDispatching;
+	fDispatchDepth++;
+	tDispatching = this;
+	work(data);
+	tDispatching = outerLooper;
+	fDispatchDepth--;
+	if (fQuitting && fDispatchDepth == 0) {
+		// Not deleted here: Qt may still be using the widget whose event this was.
+		std::lock_guard<std::mutex> guard(fCore->mutex);
+		if (fCore->driver)
+			fCore->driver->MessageQueued(this);
+	}
+	Unlock();
+	return B_OK;
+}
+
 status_t BLooper::DispatchDirect(BMessage* message, int32 handlerToken, bigtime_t lockTimeout)
 {
 	status_t status = fCore->LockLooper(lockTimeout);
@@ -499,6 +526,10 @@ void BLooper::Quit()
 	}
 	if (thread == self) {
 		fQuitting = true;
+		{
+			std::lock_guard<std::mutex> guard(fCore->mutex);
+			fCore->accepting = false;
+		}
 		if (fDispatchDepth > 0)
 			return;   // the outermost dispatch deletes the looper
 		// A driven looper quit by its driver's thread between dispatches.

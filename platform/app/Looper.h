@@ -98,6 +98,12 @@ public:
 	// Returns true when the looper was deleted.
 	bool DetachDriver();
 	bool IsDrivenExternally() const;
+	// On the looper's thread: runs work(data) as a message's dispatch runs (looper locked,
+	// counted as a dispatch: a Quit() inside it is carried out afterwards by the next
+	// DispatchQueued, which the driver is asked for). B_WOULD_BLOCK without running it
+	// while another thread holds the lock; B_BAD_VALUE on another thread or once the
+	// looper is quitting. Qt's events for a window's widgets run this way.
+	status_t DispatchWork(void (*work)(void*), void* data);
 
 	virtual void Quit();
 	virtual bool QuitRequested();

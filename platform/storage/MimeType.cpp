@@ -23,6 +23,7 @@ const char* const kBuiltInExtensions[][2] = {
     {"syx", "application/x-syx"}, {"txt", "text/plain"},  {"xml", "text/xml"},
     {"wav", "audio/x-wav"},       {"mid", "audio/midi"},  {"midi", "audio/midi"},
     {"sf2", "audio/x-soundfont"}, {"png", "image/png"},
+    {"thud", "document/thud-preset"}, {"plib", "text/x-vnd.ORB.PatchesLib"},
 };
 
 bool xattr_unsupported(int error)
@@ -100,6 +101,8 @@ void guess_from_content(const unsigned char* bytes, size_t length, std::string* 
         *type = "audio/x-wav";
     else if (length >= 1 && bytes[0] == 0xF0)
         *type = "application/x-syx";
+    else if (length >= 5 && memcmp(bytes, "TH0D", 5) == 0)  // with its 0 byte
+        *type = "document/thud-preset";
     else if (length >= 5 && memcmp(bytes, "<?xml", 5) == 0)
         *type = "text/xml";
     else if (length > 0 && looks_like_text(bytes, length))
