@@ -35,7 +35,8 @@ constexpr char kOptionsHelp[] =
 
 std::string ProgramHelp()
 {
-    return "Usage: thud COMMAND [ARGUMENTS]\n"
+    return "Usage: thud [PRESET...]\n"
+           "       thud COMMAND [ARGUMENTS]\n"
            "Designs one-shot percussion sounds (kicks, toms, zaps): an oscillator with a\n"
            "frequency sweep, distortion, an amplitude fade and a resonant filter.\n"
            "\n"
@@ -44,6 +45,9 @@ std::string ProgramHelp()
            "                                         (44100 Hz, mono, 16-bit)\n"
            "  play [PRESET] [--repeat BPM] [OPTIONS] play the sound on the default output\n"
            "  preset [PRESET] -o FILE.thud [OPTIONS] write the settings as a preset file\n"
+           "\n"
+           "Without a command, thud opens a window for each PRESET (.thud file), or an\n"
+           "untitled one.\n"
            "\n"
            "Run 'thud COMMAND --help' for the options of a command.\n";
 }

@@ -1,6 +1,7 @@
-// thud: designs a one-shot percussion sound from the command line, plays it, and saves
-// it as a WAV file or a preset.
+// thud: designs a one-shot percussion sound in a window, or from the command line; plays
+// it, and saves it as a WAV file or a preset.
 
+#include "ThudApp.h"
 #include "ThudCommandLine.h"
 #include "ThudPreset.h"
 #include "ThudSound.h"
@@ -147,6 +148,9 @@ int Play(const ThudCommand& command)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // No command, or only preset files: the desktop application.
+    if (WantsWindows(args))
+        return RunThudApp(argc, argv);
     ParseResult parsed = ParseCommandLine(args);
     if (!parsed.ok) {
         PrintError(parsed.error);

@@ -203,7 +203,6 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
          "cannot open the preset file"},
         {"preset -o " + PathOf("folder.wav"), 1, "Cannot replace"},
         {"mix", 2, "unknown command"},
-        {"", 2, "no command"},
     };
     for (const Case& c : cases) {
         Outcome run = RunThud(c.arguments);
