@@ -13,6 +13,7 @@
 #include "interface/Alert.h"
 #include "interface/Clipboard.h"
 #include "interface/FilePanel.h"
+#include "interface/ImageStore.h"
 #include "interface/Window.h"
 #include "kernel/EntryRef.h"
 
@@ -22,6 +23,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -174,4 +176,16 @@ TEST_F(GuiTest, ClipboardCarriesDataByMimeType)
 	EXPECT_FALSE(be_clipboard->Data()->HasData(kType, B_MIME_TYPE));
 	be_clipboard->Unlock();
 	EXPECT_EQ(be_clipboard->Data(), nullptr);
+}
+
+TEST_F(GuiTest, TheImageStoreFindsImagesByName)
+{
+	EXPECT_TRUE(image_store::Find("NoSuchImage").isNull());
+	QPixmap play(16, 12);
+	play.fill(Qt::green);
+	image_store::Add("Play", play);
+	QPixmap found = image_store::Find("Play");
+	ASSERT_FALSE(found.isNull());
+	EXPECT_EQ(found.size(), QSize(16, 12));
+	EXPECT_EQ(found.toImage().pixel(3, 3), QColor(Qt::green).rgb());
 }

@@ -1,6 +1,7 @@
 // The desktop knows thud's presets (and patchora's documents) once the programs are
 // installed: a .desktop file and a shared-mime-info package each, with an icon.
 #include "ThudPreset.h"
+#include "storage/MimeType.h"
 
 #include <gtest/gtest.h>
 
@@ -69,5 +70,12 @@ TEST(DesktopIntegration, InstalledTypesKnowPresetsByContentAndName)
               "application/x-syx");
     EXPECT_EQ(database.mimeTypeForFile("library.plib", QMimeDatabase::MatchExtension).name(),
               "text/x-vnd.ORB.PatchesLib");
+
+    // The suite's own guess, where the file system keeps no type, agrees.
+    std::string type;
+    ASSERT_EQ(guess_mime_type((prefix / "kick.bin").c_str(), &type), B_OK);
+    EXPECT_EQ(type, "document/thud-preset");
+    ASSERT_EQ(guess_mime_type((prefix / "other.THUD").c_str(), &type), B_OK);
+    EXPECT_EQ(type, "document/thud-preset");
     fs::remove_all(prefix);
 }

@@ -10,6 +10,7 @@
 #include "interface/Alert.h"
 #include "interface/FilePanel.h"
 #include "kernel/EntryRef.h"
+#include "testing/ScratchDir.h"
 
 #include <sys/resource.h>
 
@@ -63,9 +64,8 @@ protected:
             answers.pop_front();
             return answer;
         });
-        char pattern[] = "/tmp/thud-window-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_TRUE(scratch.Valid());
+        dir = scratch.Path();
         window = new ThudWindow(BRect(50, 50, 560, 515));
         window->SetTitle(window->Title());
         window->Show();
@@ -77,7 +77,6 @@ protected:
             window->Quit();
         }
         GuiTest::TearDown();
-        fs::remove_all(dir);
     }
 
     template <class T>
@@ -122,6 +121,7 @@ protected:
         return texts;
     }
 
+    ScratchDir scratch{"thud-window"};
     ThudWindow* window = nullptr;
     bool destroyed = false;
     std::string dir;
@@ -434,9 +434,9 @@ TEST_F(ThudWindowTest, AnUnchangedWindowClosesWithoutAsking)
 
 TEST(ThudScreenshot, TheDefaultWindowIsDrawn)
 {
-    char pattern[] = "/tmp/thud-shot-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::string dir = pattern;
+    ScratchDir scratch("thud-shot");
+    ASSERT_TRUE(scratch.Valid());
+    const std::string& dir = scratch.Path();
     std::string command = std::string("SCREENSHOT_DIR='") + dir + "' '" + SUITE_SOURCE_DIR
         + "/scripts/screenshot' '" + THUD_PROGRAM + "' > '" + dir + "/log' 2>&1";
     int status = std::system(command.c_str());
@@ -454,5 +454,4 @@ TEST(ThudScreenshot, TheDefaultWindowIsDrawn)
             if (colours.size() < 64 && std::find(colours.begin(), colours.end(), image.pixel(x, y)) == colours.end())
                 colours.push_back(image.pixel(x, y));
     EXPECT_GE(colours.size(), 16u);
-    fs::remove_all(dir);
 }
