@@ -374,7 +374,8 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 			// dispatch on this thread deletes the looper.
 			if (fDispatchDepth > 0)
 				return count;
-			Lock();
+			if (!TryLockOrRetry())
+				return count;
 			fQuitting = true;
 			if (quitted)
 				*quitted = true;
@@ -383,17 +384,8 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 		}
 		if (!more || (maxMessages >= 0 && count >= maxMessages))
 			return count;
-		if (core->lock.LockWithTimeout(0) != B_OK) {
-			// Another thread holds the looper: never wait for it on the driver's thread.
-			BLooperDriver* driver = nullptr;
-			{
-				std::lock_guard<std::mutex> guard(core->mutex);
-				driver = core->driver;
-			}
-			if (driver)
-				driver->RetryLater(this);
+		if (!TryLockOrRetry())
 			return count;
-		}
 		QueuedMessage next;
 		{
 			std::lock_guard<std::mutex> guard(core->mutex);
@@ -411,6 +403,17 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 		}
 		Unlock();
 	}
+}
+
+bool BLooper::TryLockOrRetry()
+{
+	if (fCore->lock.LockWithTimeout(0) == B_OK)
+		return true;
+	// Another thread holds the looper: never wait for it on the driver's thread.
+	std::lock_guard<std::mutex> guard(fCore->mutex);
+	if (fCore->driver)
+		fCore->driver->RetryLater(this);
+	return false;
 }
 
 void BLooper::DispatchLocked(BMessage* message, int32 handlerToken)

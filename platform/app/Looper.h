@@ -59,8 +59,8 @@ public:
 	virtual void MessageQueued(BLooper* looper) = 0;
 	// A dispatch found the looper locked by another thread and left its messages queued:
 	// arrange for DispatchQueued() to run again a little later (not at once: that would
-	// spin). Called on the driver's thread. The default does nothing: the messages then
-	// wait for the next MessageQueued.
+	// spin). Called on the driver's thread, with the looper's queue guard held: must not
+	// block. The default does nothing: the messages then wait for the next MessageQueued.
 	virtual void RetryLater(BLooper* looper);
 
 protected:
@@ -153,6 +153,8 @@ private:
 	// After a dispatch, on the looper's thread, lock held: deletes the looper when it quit
 	// and no outer dispatch is running (returns true), else unlocks.
 	bool EndDispatch();
+	// On the driver's thread: takes the lock when free, else asks the driver to retry.
+	bool TryLockOrRetry();
 	// A synchronous send from another looper on the same thread: dispatched at once.
 	status_t DispatchDirect(BMessage* message, int32 handlerToken, bigtime_t lockTimeout);
 	BHandler* ResolveHandler(int32 token) const;

@@ -12,6 +12,7 @@
 #include "app/Handler.h"
 #include "app/Looper.h"
 #include "app/Message.h"
+#include "app/tests/LockHolder.h"
 #include "app/Messenger.h"
 #include "kernel/OS.h"
 
@@ -123,7 +124,14 @@ TEST(DrivenLooper, AQuitFromAnotherThreadIsCarriedOutOnTheDriverThread)
 	EXPECT_FALSE(messenger.IsValid());
 	EXPECT_EQ(messenger.SendMessage('late'), B_BAD_PORT_ID);
 
+	// Nor does the driver's thread wait for a lock someone else holds to carry it out.
+	LockHolder holder(window);
 	bool quitted = false;
+	EXPECT_EQ(window->DispatchQueued(-1, &quitted), 0);
+	EXPECT_FALSE(quitted);
+	EXPECT_FALSE(destroyed.load());
+	holder.Release();
+
 	EXPECT_EQ(window->DispatchQueued(-1, &quitted), 0);
 	EXPECT_TRUE(quitted);
 	EXPECT_TRUE(destroyed.load());
@@ -138,22 +146,12 @@ TEST(DrivenLooper, DispatchNeverWaitsForALockAndDrainsOnlyWhatWasQueued)
 	// Each message queues another: a drain that took those too would never end.
 	window->onMessage = [&](BMessage* message) { window->PostMessage(message->what + 1); };
 
-	std::atomic<bool> locked{false}, release{false};
-	std::thread holder([&] {
-		window->Lock();
-		locked = true;
-		while (!release)
-			snooze(1000);
-		window->Unlock();
-	});
-	while (!locked)
-		snooze(1000);
+	LockHolder holder(window);
 	window->PostMessage('a');
 	EXPECT_EQ(window->DispatchQueued(), 0);
 	EXPECT_EQ(driver.retries.load(), 1);
 	EXPECT_EQ(window->CountQueuedMessages(), 1);
-	release = true;
-	holder.join();
+	holder.Release();
 
 	EXPECT_EQ(window->DispatchQueued(), 1);
 	EXPECT_EQ(window->DispatchQueued(), 1);

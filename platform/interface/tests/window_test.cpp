@@ -8,6 +8,7 @@
 
 #include "app/AppDefs.h"
 #include "app/Message.h"
+#include "app/tests/LockHolder.h"
 #include "app/MessageRunner.h"
 #include "interface/Screen.h"
 #include "interface/Window.h"
@@ -190,23 +191,13 @@ TEST_F(GuiTest, QtEventsOfAWindowWaitWhileAnotherThreadHoldsItsLock)
 	EXPECT_EQ(counter->presses, 1);
 	EXPECT_TRUE(counter->lockedEachTime);
 
-	std::atomic<bool> locked{false}, release{false};
-	std::thread holder([&] {
-		window->Lock();
-		locked = true;
-		while (!release)
-			snooze(1000);
-		window->Unlock();
-	});
-	while (!locked)
-		snooze(1000);
+	LockHolder holder(window);
 	QTest::mouseClick(counter, Qt::LeftButton, {}, QPoint(10, 10));
 	window->PostMessage('post');
 	RunPendingEvents();
 	EXPECT_EQ(counter->presses, 1);   // put off, not waited for (we are still here)
 	EXPECT_TRUE(window->codes.empty());
-	release = true;
-	holder.join();
+	holder.Release();
 	ASSERT_TRUE(RunEventsUntil([&] { return counter->presses == 2 && !window->codes.empty(); }));
 	EXPECT_TRUE(counter->lockedEachTime);
 
