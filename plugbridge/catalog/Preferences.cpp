@@ -20,6 +20,22 @@ const char kBadField[] = "bad plugin";
 // Settings files are small; a larger one is not ours.
 constexpr off_t kMaxSettingsSize = 16 * 1024 * 1024;
 
+// The settings without the remembered file of `path`; found tells whether it was there.
+BMessage WithoutBadFile(const BMessage& settings, const std::string& path, bool* found)
+{
+	BMessage kept(settings);
+	kept.RemoveName(kBadField);
+	BMessage item;
+	for (int32 i = 0; settings.FindMessage(kBadField, i, &item) == B_OK; i++) {
+		const char* itemPath = nullptr;
+		if (item.FindString("path", &itemPath) == B_OK && path == itemPath)
+			*found = true;
+		else
+			kept.AddMessage(kBadField, &item);
+	}
+	return kept;
+}
+
 }  // namespace
 
 Preferences* Preferences::getInstance()
@@ -179,14 +195,8 @@ status_t Preferences::RememberBadFile(const BadFile& file)
 	std::lock_guard<std::mutex> guard(fLock);
 	BMessage message;
 	Read(&message);
-	BMessage kept(message);
-	kept.RemoveName(kBadField);
-	BMessage item;
-	for (int32 i = 0; message.FindMessage(kBadField, i, &item) == B_OK; i++) {
-		const char* path = nullptr;
-		if (item.FindString("path", &path) == B_OK && file.path != path)
-			kept.AddMessage(kBadField, &item);
-	}
+	bool found = false;
+	BMessage kept = WithoutBadFile(message, file.path, &found);
 	BMessage added;
 	added.AddString("path", file.path.c_str());
 	added.AddInt64("size", file.size);
@@ -201,16 +211,7 @@ status_t Preferences::ForgetBadFile(const std::string& path)
 	std::lock_guard<std::mutex> guard(fLock);
 	BMessage message;
 	Read(&message);
-	BMessage kept(message);
-	kept.RemoveName(kBadField);
-	BMessage item;
 	bool found = false;
-	for (int32 i = 0; message.FindMessage(kBadField, i, &item) == B_OK; i++) {
-		const char* itemPath = nullptr;
-		if (item.FindString("path", &itemPath) == B_OK && path == itemPath)
-			found = true;
-		else
-			kept.AddMessage(kBadField, &item);
-	}
+	BMessage kept = WithoutBadFile(message, path, &found);
 	return found ? Write(kept) : B_OK;
 }

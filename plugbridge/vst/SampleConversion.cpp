@@ -5,14 +5,10 @@
 
 namespace {
 
-// Reads one sample of type T at p, swapping bytes when asked.
+// value with its bytes reversed (T of 1, 2 or 4 bytes).
 template <class T>
-T Load(const uint8* p, bool swap)
+T Swapped(T value)
 {
-	T value;
-	memcpy(&value, p, sizeof(T));
-	if (!swap)
-		return value;
 	if constexpr (sizeof(T) == 2) {
 		uint16 bits;
 		memcpy(&bits, &value, 2);
@@ -27,22 +23,20 @@ T Load(const uint8* p, bool swap)
 	return value;
 }
 
+// Reads one sample of type T at p, swapping bytes when asked.
+template <class T>
+T Load(const uint8* p, bool swap)
+{
+	T value;
+	memcpy(&value, p, sizeof(T));
+	return swap ? Swapped(value) : value;
+}
+
 template <class T>
 void Store(uint8* p, T value, bool swap)
 {
-	if (swap) {
-		if constexpr (sizeof(T) == 2) {
-			uint16 bits;
-			memcpy(&bits, &value, 2);
-			bits = __builtin_bswap16(bits);
-			memcpy(&value, &bits, 2);
-		} else if constexpr (sizeof(T) == 4) {
-			uint32 bits;
-			memcpy(&bits, &value, 4);
-			bits = __builtin_bswap32(bits);
-			memcpy(&value, &bits, 4);
-		}
-	}
+	if (swap)
+		value = Swapped(value);
 	memcpy(p, &value, sizeof(T));
 }
 

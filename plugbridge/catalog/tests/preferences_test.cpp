@@ -12,6 +12,7 @@
 #include "app/Message.h"
 #include "catalog/Preferences.h"
 #include "kernel/Geometry.h"
+#include "testing/ScratchDir.h"
 
 namespace {
 
@@ -19,12 +20,9 @@ class Settings : public testing::Test {
 protected:
 	void SetUp() override
 	{
-		char pattern[] = "/tmp/plugbridge-settings.XXXXXX";
-		ASSERT_NE(mkdtemp(pattern), nullptr);
-		fDirectory = pattern;
+		ASSERT_TRUE(fScratch.Valid());
 		fPath = fDirectory + "/settings";
 	}
-	void TearDown() override { std::system(("rm -rf '" + fDirectory + "'").c_str()); }
 
 	// The file as an independent reader sees it.
 	BMessage ReadBack()
@@ -36,7 +34,8 @@ protected:
 		return message;
 	}
 
-	std::string fDirectory;
+	ScratchDir fScratch{"plugbridge-settings"};
+	std::string fDirectory = fScratch.Path();
 	std::string fPath;
 };
 

@@ -12,26 +12,20 @@
 #include "catalog/PlugInDescription.h"
 #include "catalog/PlugInScanner.h"
 #include "catalog/Preferences.h"
+#include "testing/ScratchDir.h"
 #include "vst/VSTPlugIn.h"
+#include "vst/tests/TestPlugIns.h"
 
 namespace {
-
-std::string TestPlugIn(const char* name)
-{
-	return std::string(VST_TEST_PLUGINS_DIR) + "/vst-test-" + name + ".so";
-}
 
 class Scan : public testing::Test {
 protected:
 	void SetUp() override
 	{
-		char pattern[] = "/tmp/plugbridge-scan.XXXXXX";
-		ASSERT_NE(mkdtemp(pattern), nullptr);
-		fDirectory = pattern;
+		ASSERT_TRUE(fScratch.Valid());
 		fPreferences = std::make_unique<Preferences>(fDirectory + "/settings");
 		mkdir((fDirectory + "/plugins").c_str(), 0700);
 	}
-	void TearDown() override { std::system(("rm -rf '" + fDirectory + "'").c_str()); }
 
 	std::string Copy(const std::string& from, const char* name)
 	{
@@ -59,7 +53,8 @@ protected:
 		return scanner.Scan(directory, &fPlugIns, &fRejected);
 	}
 
-	std::string fDirectory;
+	ScratchDir fScratch{"plugbridge-scan"};
+	std::string fDirectory = fScratch.Path();
 	std::unique_ptr<Preferences> fPreferences;
 	std::vector<std::unique_ptr<VSTPlugIn>> fPlugIns;
 	std::vector<PlugInScanner::Rejected> fRejected;
@@ -110,8 +105,8 @@ TEST_F(Scan, TheTestPlugInsLoadInOrderAndEveryBrokenFileIsNamed)
 
 TEST_F(Scan, ARememberedFileIsTriedAgainOnceItChanges)
 {
-	std::string crash = Copy(TestPlugIn("crash-entry"), "crash.so");
-	Copy(TestPlugIn("gain"), "gain.so");
+	std::string crash = Copy(TestPlugInPath("crash-entry"), "crash.so");
+	Copy(TestPlugInPath("gain"), "gain.so");
 	ASSERT_EQ(Run(fDirectory + "/plugins"), B_OK);
 	ASSERT_EQ(fPlugIns.size(), 1u);
 	ASSERT_EQ(fRejected.size(), 1u);
@@ -123,7 +118,7 @@ TEST_F(Scan, ARememberedFileIsTriedAgainOnceItChanges)
 
 	// Replaced by a plug-in that works: loaded, and forgotten.
 	unlink(crash.c_str());
-	Copy(TestPlugIn("meter"), "crash.so");
+	Copy(TestPlugInPath("meter"), "crash.so");
 	ASSERT_EQ(Run(fDirectory + "/plugins"), B_OK);
 	EXPECT_TRUE(fRejected.empty());
 	ASSERT_EQ(fPlugIns.size(), 2u);
@@ -134,7 +129,7 @@ TEST_F(Scan, ARememberedFileIsTriedAgainOnceItChanges)
 TEST_F(Scan, AHangingFileIsKilledAfterTheTimeOutAndTheScanGoesOn)
 {
 	Copy(std::string(VST_TEST_HANGING_DIR) + "/vst-test-hang-entry.so", "a-hang.so");
-	Copy(TestPlugIn("switch"), "b-switch.so");
+	Copy(TestPlugInPath("switch"), "b-switch.so");
 	ASSERT_EQ(Run(fDirectory + "/plugins", 1500000), B_OK);
 	ASSERT_EQ(fRejected.size(), 1u);
 	EXPECT_EQ(fRejected[0].status, B_TIMED_OUT);
@@ -147,8 +142,8 @@ TEST_F(Scan, AHangingFileIsKilledAfterTheTimeOutAndTheScanGoesOn)
 
 TEST_F(Scan, FilesAreListedSortedWithLinksFollowedAndDirectoriesSkipped)
 {
-	Copy(TestPlugIn("gain"), "b.so");
-	symlink(TestPlugIn("switch").c_str(), (fDirectory + "/plugins/a-link.so").c_str());
+	Copy(TestPlugInPath("gain"), "b.so");
+	symlink(TestPlugInPath("switch").c_str(), (fDirectory + "/plugins/a-link.so").c_str());
 	symlink("/nonexistent/file.so", (fDirectory + "/plugins/dangling.so").c_str());
 	mkdir((fDirectory + "/plugins/c-folder.so").c_str(), 0700);
 	std::ofstream(fDirectory + "/plugins/.hidden.so") << "x";
@@ -164,8 +159,8 @@ TEST_F(Scan, FilesAreListedSortedWithLinksFollowedAndDirectoriesSkipped)
 
 TEST_F(Scan, WithoutTheProgramFilesLoadInThisProcess)
 {
-	Copy(TestPlugIn("gain"), "gain.so");
-	Copy(TestPlugIn("null-entry"), "null.so");
+	Copy(TestPlugInPath("gain"), "gain.so");
+	Copy(TestPlugInPath("null-entry"), "null.so");
 	PlugInScanner scanner(nullptr, "/nonexistent/plugbridge");
 	ASSERT_EQ(scanner.Scan(fDirectory + "/plugins", &fPlugIns, &fRejected), B_OK);
 	ASSERT_EQ(fPlugIns.size(), 1u);
@@ -176,7 +171,7 @@ TEST_F(Scan, WithoutTheProgramFilesLoadInThisProcess)
 TEST(Description, NamesKindChannelsAndCounts)
 {
 	auto describe = [](const char* name) {
-		VSTPlugIn plugIn(TestPlugIn(name).c_str(), 0);
+		VSTPlugIn plugIn(TestPlugInPath(name).c_str(), 0);
 		EXPECT_EQ(plugIn.InitCheck(), B_OK) << name;
 		return DescribePlugIn(plugIn);
 	};

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "testing/ScratchDir.h"
+
 namespace {
 
 struct Result {
@@ -19,13 +21,7 @@ struct Result {
 
 class ListCommand : public testing::Test {
 protected:
-	void SetUp() override
-	{
-		char pattern[] = "/tmp/plugbridge-list.XXXXXX";
-		ASSERT_NE(mkdtemp(pattern), nullptr);
-		fDirectory = pattern;
-	}
-	void TearDown() override { std::system(("rm -rf '" + fDirectory + "'").c_str()); }
+	void SetUp() override { ASSERT_TRUE(fScratch.Valid()); }
 
 	// Runs plugbridge with its settings in the scratch folder. `environment` is put before
 	// the command (NAME=value ...).
@@ -58,7 +54,8 @@ protected:
 		return n;
 	}
 
-	std::string fDirectory;
+	ScratchDir fScratch{"plugbridge-list"};
+	std::string fDirectory = fScratch.Path();
 };
 
 TEST_F(ListCommand, DescribesEachTestPlugInWithItsParametersAndNamesTheBadFiles)

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "AllocationCounter.h"
 #include "TestPlugIns.h"
+#include "testing/AllocationCounter.h"
 #include "vst/SampleConversion.h"
 #include "vst/VSTPlugIn.h"
 
@@ -24,7 +24,7 @@ TEST(PlugInMemory, ProcessingAllocatesNothing)
 	float* out[] = {c.data(), d.data()};
 	std::vector<int16> raw(1024);
 
-	const long before = AllocationCount();
+	AllocationCounter counter;
 	for (int block = 0; block < 100; block++) {
 		// Every fade and the host bypass on the way.
 		if (block % 10 == 3)
@@ -36,7 +36,7 @@ TEST(PlugInMemory, ProcessingAllocatesNothing)
 		gain->process(in, out, 512, 0);
 		ConvertFromFloat(kSampleShort, false, out, 2, 512, raw.data());
 	}
-	EXPECT_EQ(AllocationCount() - before, 0);
+	EXPECT_EQ(counter.Count(), 0);
 	EXPECT_GT(TestPlugInLogOf("gain")->processCalls, 50);
 }
 
