@@ -11,6 +11,9 @@ const char kUsage[] =
 	"\n"
 	"commands:\n"
 	"  list [DIR] [--json]             the plug-ins of a directory and their parameters\n"
+#if PLUGBRIDGE_PROCESS
+	"  process PLUGIN IN OUT [...]     runs a sound file through a plug-in\n"
+#endif
 	"\n"
 	"'plugbridge COMMAND --help' describes a command.\n";
 
@@ -29,6 +32,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 	}
 	if (command == "list")
 		return RunListCommand(argc - 2, argv + 2, out, err);
+#if PLUGBRIDGE_PROCESS
+	if (command == "process")
+		return RunProcessCommand(argc - 2, argv + 2, out, err);
+#endif
 	err << "plugbridge: unknown command '" << command << "'\n" << kUsage;
 	return kExitUsage;
 }

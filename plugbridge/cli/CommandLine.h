@@ -16,3 +16,5 @@ enum {
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 int RunListCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// Built with the media layer (PLUGBRIDGE_PROCESS).
+int RunProcessCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
