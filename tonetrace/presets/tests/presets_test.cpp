@@ -74,15 +74,21 @@ TEST(InstrumentPresets, EveryPresetHoldsItsOwnValuesAndNoteRange) {
   // velocityMode, bendRange, levelOnDb, levelHoldDb, distOn, distHold, lagPenalty,
   // spanIdle, spanSounding, bandFactor, continuity, minNote, maxNote
   const PresetFields voice = {2, 4, -30, -36, 0.15, 0.6, 0.1, 2, 2, 1, 0.1, 48, 72};
-  auto base0 = [](int16_t low, int16_t high) {
-    return PresetFields{1, 2, -30, -40, 0.4, 0.6, 0.1, 2, 2, 1, 0.5, low, high};
+  // The three bases of the instrument presets: bendRange, distOn, span, bandFactor.
+  struct Base {
+    int16_t bendRange;
+    double distOn;
+    int16_t span;
+    double bandFactor;
   };
-  auto base1 = [](int16_t low, int16_t high) {
-    return PresetFields{1, 2, -30, -40, 0.3, 0.6, 0.1, 1, 1, 2, 0.5, low, high};
+  auto based = [](Base b, int16_t low, int16_t high) {
+    return PresetFields{1, b.bendRange, -30, -40, b.distOn, 0.6, 0.1, b.span, b.span,
+                        b.bandFactor, 0.5, low, high};
   };
-  auto base2 = [](int16_t low, int16_t high) {
-    return PresetFields{1, 6, -30, -40, 0.4, 0.6, 0.1, 2, 2, 1, 0.5, low, high};
-  };
+  const Base b0{2, 0.4, 2, 1}, b1{2, 0.3, 1, 2}, b2{6, 0.4, 2, 1};
+  auto base0 = [&](int16_t low, int16_t high) { return based(b0, low, high); };
+  auto base1 = [&](int16_t low, int16_t high) { return based(b1, low, high); };
+  auto base2 = [&](int16_t low, int16_t high) { return based(b2, low, high); };
   PresetFields female = voice;
   female.maxNote = 78;
   const Expected expected[kPresetCount] = {

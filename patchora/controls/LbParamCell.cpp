@@ -1,4 +1,4 @@
-#include "params/LbParamCell.h"
+#include "controls/LbParamCell.h"
 
 #include "params/LbParam.h"
 

@@ -1,5 +1,5 @@
 #include "params/LbParam.h"
-#include "params/LbParamCell.h"
+#include "controls/LbParamCell.h"
 
 #include <gtest/gtest.h>
 
