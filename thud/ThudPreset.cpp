@@ -1,7 +1,7 @@
 #include "ThudPreset.h"
 
-#include "AtomicFile.h"
 #include "ThudSound.h"
+#include "storage/AtomicFileWriter.h"
 
 #include <bit>
 #include <cerrno>
@@ -127,7 +127,21 @@ PresetReadResult ReadPresetFromFile(const std::string& path)
 int32_t WritePresetToFile(const std::string& path, const ThudParams& params, std::string& error)
 {
     auto bytes = EncodePreset(params);
-    return WriteFileAtomically(path, bytes.data(), bytes.size(), kPresetMimeType, error);
+    if (path.empty()) {
+        error = "No file name given";
+        return -1;
+    }
+    AtomicFileWriter file(path.c_str(), kPresetMimeType);
+    status_t status = file.InitCheck();
+    if (status == B_OK && file.Write(bytes.data(), bytes.size()) != ssize_t(bytes.size()))
+        status = file.Error() != B_OK ? file.Error() : B_IO_ERROR;
+    if (status == B_OK)
+        status = file.Commit();
+    if (status != B_OK) {
+        error = "Cannot write \"" + path + "\": " + strerror_status(status);
+        return -1;
+    }
+    return 0;
 }
 
 void ApplyParams(ThudSound& sound, const ThudParams& p)

@@ -19,13 +19,26 @@ std::string directory_of(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a symbolic link at path leads to, so that saving keeps the link.
+// The file a chain of symbolic links at path leads to (the path itself when it is no
+// link), so that saving keeps the links; a link that leads nowhere yet still names where
+// the file goes. Gives up (returning the path) on a loop.
 std::string resolve_target(const char* path)
 {
-    char resolved[PATH_MAX];
-    struct stat info;
-    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode) && realpath(path, resolved) != nullptr)
-        return resolved;
+    std::string current = path;
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat info;
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        char target[PATH_MAX];
+        ssize_t length = readlink(current.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            return current;
+        target[length] = '\0';
+        if (target[0] == '/')
+            current = target;
+        else
+            current = directory_of(current) + "/" + target;
+    }
     return path;
 }
 
@@ -55,8 +68,16 @@ AtomicFileWriter::AtomicFileWriter(const char* path, const char* mimeType)
     }
     fTarget = resolve_target(path);
     struct stat info;
-    if (stat(fTarget.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    bool exists = stat(fTarget.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
         fStatus = B_IS_A_DIRECTORY;
+        return;
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A device or pipe: nothing may take its place, so the bytes wait in memory.
+        fInPlace = true;
+        fBuffered = new BMallocIO;
+        fStatus = B_OK;
         return;
     }
     std::string directory = directory_of(fTarget);
@@ -81,8 +102,9 @@ AtomicFileWriter::AtomicFileWriter(const char* path, const char* mimeType)
     close(fd);
     fTemporary = name;
     fFile = new BFile(fTemporary.c_str(), B_READ_WRITE);
-    fBuffered = new BBufferIO(fFile, BBufferIO::kDefaultBufferSize, true);
-    fStatus = fFile->InitCheck() != B_OK ? fFile->InitCheck() : fBuffered->InitCheck();
+    auto* buffered = new BBufferIO(fFile, BBufferIO::kDefaultBufferSize, true);
+    fBuffered = buffered;
+    fStatus = fFile->InitCheck() != B_OK ? fFile->InitCheck() : buffered->InitCheck();
     if (fStatus != B_OK)
         Discard();
 }
@@ -181,34 +203,8 @@ status_t AtomicFileWriter::Commit()
 {
     if (fCommitted)
         return B_OK;
-    if (fStatus != B_OK) {
-        status_t status = fStatus;
-        Discard();
-        return status;
-    }
-    Fail(fBuffered->Flush());
-    if (fStatus == B_OK) {
-        // Keep the old file's permissions and type.
-        struct stat old;
-        if (stat(fTarget.c_str(), &old) == 0 && fchmod(fFile->FileDescriptor(), old.st_mode & 07777) != 0)
-            Fail(status_from_errno(errno));
-        std::string type = fMimeType;
-        if (type.empty()) {
-            BFile oldFile(fTarget.c_str(), B_READ_ONLY);
-            if (oldFile.InitCheck() == B_OK)
-                get_stored_mime_type(oldFile.FileDescriptor(), &type);
-        }
-        // Where the file system keeps no attributes, the type is guessed when read.
-        if (!type.empty()) {
-            status_t typed = set_mime_type(fFile->FileDescriptor(), type.c_str());
-            if (typed != B_OK && typed != B_UNSUPPORTED)
-                Fail(typed);
-        }
-    }
     if (fStatus == B_OK)
-        Fail(fFile->Sync());
-    if (fStatus == B_OK && rename(fTemporary.c_str(), fTarget.c_str()) != 0)
-        Fail(status_from_errno(errno));
+        Fail(fInPlace ? CommitInPlace() : CommitReplacing());
     if (fStatus != B_OK) {
         status_t status = fStatus;
         Discard();
@@ -219,6 +215,68 @@ status_t AtomicFileWriter::Commit()
     delete fBuffered;
     fBuffered = nullptr;
     fFile = nullptr;
-    sync_directory(directory_of(fTarget));
+    if (!fInPlace)
+        sync_directory(directory_of(fTarget));
     return B_OK;
+}
+
+status_t AtomicFileWriter::CommitReplacing()
+{
+    status_t status = fBuffered->Flush();
+    if (status != B_OK)
+        return status;
+    int fd = fFile->FileDescriptor();
+    struct stat old;
+    if (stat(fTarget.c_str(), &old) == 0) {
+        // Keep the old file's owner where this process may give it away (root may; anyone
+        // may keep a group they belong to), then its permissions (chown clears set-id bits).
+        if (fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        if (fchmod(fd, old.st_mode & 07777) != 0)
+            return status_from_errno(errno);
+    }
+    std::string type = fMimeType;
+    if (type.empty()) {
+        BFile oldFile(fTarget.c_str(), B_READ_ONLY);
+        if (oldFile.InitCheck() == B_OK)
+            get_stored_mime_type(oldFile.FileDescriptor(), &type);
+    }
+    // Where the file system keeps no attributes, the type is guessed when read.
+    if (!type.empty()) {
+        status_t typed = set_mime_type(fd, type.c_str());
+        if (typed != B_OK && typed != B_UNSUPPORTED)
+            return typed;
+    }
+    status = fFile->Sync();
+    if (status != B_OK)
+        return status;
+    if (rename(fTemporary.c_str(), fTarget.c_str()) != 0)
+        return status_from_errno(errno);
+    return B_OK;
+}
+
+status_t AtomicFileWriter::CommitInPlace()
+{
+    auto* memory = static_cast<BMallocIO*>(fBuffered);
+    // Opening a named pipe waits for its reader, as any program writing to one does.
+    int fd = open(fTarget.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return status_from_errno(errno);
+    const char* bytes = static_cast<const char*>(memory->Buffer());
+    size_t left = memory->BufferLength();
+    status_t status = B_OK;
+    while (left > 0) {
+        ssize_t written = write(fd, bytes, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            status = written < 0 ? status_from_errno(errno) : B_IO_ERROR;
+            break;
+        }
+        bytes += written;
+        left -= static_cast<size_t>(written);
+    }
+    if (close(fd) != 0 && status == B_OK && errno != EINTR)
+        status = status_from_errno(errno);
+    return status;
 }

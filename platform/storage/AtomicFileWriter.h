@@ -1,9 +1,16 @@
 #pragma once
-// AtomicFileWriter: saves a file whole or not at all. Bytes go to a temporary file beside
-// the target; Commit flushes and syncs it, gives it the MIME type (the one given, else the
-// old file's) and the old file's permissions, and renames it over the target. Without a
+// AtomicFileWriter: saves a file whole or not at all; every program saves through it.
+// Bytes go to a temporary file beside the target; Commit flushes and syncs it, gives it the
+// MIME type (the one given, else the old file's), the old file's permissions and (where
+// the process may) its owner and group, and renames it over the target. Without a
 // successful Commit (an error while writing, a failed commit, or destruction first) the
 // temporary file is removed and the old file stays exactly as it was.
+//
+// Symbolic links are followed (a dangling one too): the file a link leads to is replaced,
+// the link stays. A target that exists and is neither a regular file nor a directory (a
+// device, a named pipe, a socket) cannot be replaced: the bytes are held in memory and
+// Commit writes them straight into it, with no temporary file and no rename; a failed
+// write there is Commit's error.
 #include <string>
 
 #include "storage/BufferIO.h"
@@ -36,18 +43,23 @@ public:
     // Drops what was written; the target is untouched.
     void Discard();
     bool IsCommitted() const { return fCommitted; }
+    // True when the target is a device or pipe written in place (see above).
+    bool WritesInPlace() const { return fInPlace; }
 
     const char* TargetPath() const { return fTarget.c_str(); }
     const char* TemporaryPath() const { return fTemporary.c_str(); }
 
 private:
     status_t Fail(status_t status);
+    status_t CommitReplacing();
+    status_t CommitInPlace();
 
     std::string fTarget;
     std::string fTemporary;
     std::string fMimeType;
-    BFile* fFile = nullptr;      // owned by fBuffered
-    BBufferIO* fBuffered = nullptr;
+    BFile* fFile = nullptr;      // owned by fBuffered; null when writing in place
+    BPositionIO* fBuffered = nullptr;  // a BBufferIO over fFile, or the in-place BMallocIO
     status_t fStatus = B_NO_INIT;
     bool fCommitted = false;
+    bool fInPlace = false;
 };

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -198,10 +199,10 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
         {"render -d 0 -o " + PathOf("old.wav"), 2, "for --duration"},
         {"render -f fast -o " + PathOf("old.wav"), 2, "'fast' for --frequency"},
         {"render -o " + PathOf("no/such/dir/x.wav"), 1, "No such file or directory"},
-        {"render -o " + PathOf("folder.wav"), 1, "Cannot replace"},
+        {"render -o " + PathOf("folder.wav"), 1, "Is a directory"},
         {"preset " + PathOf("missing.thud") + " -o " + PathOf("old.wav"), 1,
          "cannot open the preset file"},
-        {"preset -o " + PathOf("folder.wav"), 1, "Cannot replace"},
+        {"preset -o " + PathOf("folder.wav"), 1, "Is a directory"},
         {"mix", 2, "unknown command"},
     };
     for (const Case& c : cases) {
@@ -217,6 +218,32 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
     EXPECT_TRUE(fs::is_empty(PathOf("folder.wav")));
     EXPECT_EQ(Entries(), (std::vector<std::string>{"folder.wav", "letter-o.thud", "old.wav",
                                                     "zero.thud"}));
+}
+
+TEST_F(ProgramTest, SavingKeepsLinksModesAndPipes)
+{
+    // A preset saved through a link replaces the file it leads to, with its mode.
+    ASSERT_EQ(RunThud("preset -o " + PathOf("kick.thud")).status, 0);
+    fs::permissions(PathOf("kick.thud"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("kick.thud", PathOf("link.thud"));
+    Outcome saved = RunThud("preset -o " + PathOf("link.thud") + " -f 99");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+    EXPECT_TRUE(fs::is_symlink(PathOf("link.thud")));
+    EXPECT_EQ(ReadPresetFromFile(PathOf("kick.thud")).params.startFreq, 99.0f);
+    EXPECT_EQ(fs::status(PathOf("kick.thud")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A sound rendered into a named pipe goes through it; the pipe stays a pipe.
+    ASSERT_EQ(mkfifo(PathOf("pipe").c_str(), 0644), 0);
+    Outcome piped = RunShell("timeout 60 cat " + PathOf("pipe") + " > " + PathOf("through.wav") + " & "
+                             "env JACK_NO_START_SERVER=1 " THUD_PROGRAM " render -d 100 -o "
+                             + PathOf("pipe") + "; status=$?; wait; exit $status");
+    ASSERT_EQ(piped.status, 0) << piped.output;
+    EXPECT_TRUE(fs::is_fifo(PathOf("pipe")));
+    SF_INFO info;
+    EXPECT_EQ(ReadWithLibsndfile(PathOf("through.wav"), info).size(), 4410u);
+    EXPECT_EQ(Entries(),
+              (std::vector<std::string>{"kick.thud", "link.thud", "pipe", "through.wav"}));
 }
 
 TEST_F(ProgramTest, EveryCommandHasHelp)

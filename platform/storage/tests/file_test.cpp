@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -344,4 +345,113 @@ TEST(AtomicFileWriter, FailedOrAbandonedSaveLeavesTheOldFile)
     EXPECT_EQ(nowhere.InitCheck(), B_ENTRY_NOT_FOUND);
     EXPECT_LT(nowhere.Write("x", 1), 0);
     EXPECT_NE(nowhere.Commit(), B_OK);
+}
+
+namespace {
+
+// Reads a named pipe to its end on a thread of its own (or, with readNothing, opens it and
+// closes it again at once), as the program at the other end of a pipe would.
+class PipeReader {
+public:
+    PipeReader(const std::string& path, bool readNothing)
+        : fThread([this, path, readNothing] {
+              int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+              if (fd < 0)
+                  return;
+              char buffer[4096];
+              ssize_t n;
+              while (!readNothing && (n = read(fd, buffer, sizeof buffer)) > 0)
+                  fBytes.append(buffer, static_cast<size_t>(n));
+              close(fd);
+          })
+    {
+    }
+    std::string Finish()
+    {
+        fThread.join();
+        return fBytes;
+    }
+
+private:
+    std::string fBytes;
+    std::thread fThread;
+};
+
+}  // namespace
+
+TEST(AtomicFileWriter, SavingFollowsEveryLinkAndKeepsTheOwner)
+{
+    StorageTestDir dir;
+    std::string path = dir.File("doc");
+    WriteWhole(path, "old");
+    chmod(path.c_str(), 0600);
+    // Relative links in a chain, and a link to a file not yet there.
+    ASSERT_EQ(symlink("doc", dir.File("first").c_str()), 0);
+    ASSERT_EQ(symlink("first", dir.File("second").c_str()), 0);
+    ASSERT_EQ(symlink("later", dir.File("dangling").c_str()), 0);
+    bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+    }
+
+    AtomicFileWriter chained(dir.File("second").c_str());
+    chained.Write("through two links", 17);
+    ASSERT_EQ(chained.Commit(), B_OK);
+    EXPECT_FALSE(chained.WritesInPlace());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("second")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("first")));
+    EXPECT_EQ(ReadWhole(path), "through two links");
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
+    }
+
+    AtomicFileWriter dangling(dir.File("dangling").c_str());
+    dangling.Write("new", 3);
+    ASSERT_EQ(dangling.Commit(), B_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling")));
+    EXPECT_EQ(ReadWhole(dir.File("later")), "new");
+}
+
+TEST(AtomicFileWriter, WritesStraightIntoAPipeAndReportsItsFailure)
+{
+    signal(SIGPIPE, SIG_IGN);  // a closed pipe is an error status, not the end of the test
+    StorageTestDir dir;
+    std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(symlink("pipe", dir.File("to-pipe").c_str()), 0);
+
+    // A header patched after the body, as sound-file writers do, arrives patched.
+    std::string body(300000, 'b');
+    {
+        PipeReader reader(fifo, false);
+        AtomicFileWriter writer(dir.File("to-pipe").c_str(), "text/plain");
+        ASSERT_EQ(writer.InitCheck(), B_OK);
+        EXPECT_TRUE(writer.WritesInPlace());
+        writer.Write("????", 4);
+        writer.Write(body.data(), body.size());
+        EXPECT_EQ(writer.WriteAt(0, "HEAD", 4), 4);
+        EXPECT_EQ(writer.Commit(), B_OK);
+        EXPECT_EQ(reader.Finish(), "HEAD" + body);
+    }
+    struct stat info;
+    ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("to-pipe")));
+    EXPECT_EQ(CountOtherFiles(dir.Path(), {"pipe", "to-pipe", "config", "home"}), 0);
+
+    // The reader goes away: more than a pipe holds cannot be written, and Commit says so.
+    {
+        PipeReader reader(fifo, true);
+        AtomicFileWriter writer(fifo.c_str());
+        writer.Write(body.data(), body.size());
+        EXPECT_LT(writer.Commit(), 0);
+        EXPECT_FALSE(writer.IsCommitted());
+        reader.Finish();
+    }
+    ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
