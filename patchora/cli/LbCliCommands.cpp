@@ -30,6 +30,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -133,16 +134,49 @@ int Ports(const std::vector<std::string>& argv)
     return 0;
 }
 
+// The patches of a snapshot that hold data.
+int32 CountPatches(LbDeviceSnapshotI* snapshot)
+{
+    int32 count = 0;
+    for (LbBankSnapshotI* bank : snapshot->Snapshots())
+        for (LbPatchI* patch : bank->Patches()) count += patch->Data()->Length() > 0;
+    return count;
+}
+
+// A name beside `path` that is not taken: "backup.lib" gives "backup.received.lib", then
+// "backup.received-2.lib"...
+std::string FreeNameBeside(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        dot = path.size();
+    for (int n = 1;; n++) {
+        std::string name = path.substr(0, dot) + ".received" + (n > 1 ? "-" + std::to_string(n) : "") +
+                           path.substr(dot);
+        struct stat info;
+        if (lstat(name.c_str(), &info) != 0) return name;
+    }
+}
+
+std::string Patches(long count)
+{
+    return std::to_string(count) + (count == 1 ? " patch" : " patches");
+}
+
 int Receive(const std::vector<std::string>& argv)
 {
-    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "--retries", "-o", "--output"}), {"--help", "--simulate"});
+    LbCliArgs args(argv, With(kConnectionOptions, {"--bank", "--retries", "-o", "--output"}),
+                   {"--help", "--simulate", "--force"});
     if (args.Has("--help"))
         return Usage((std::string("usage: patchora receive (--in PORT --out PORT | --studio N | --simulate)\n"
-                                  "                        [--device-id N] [--bank NAME]... [--retries N] -o FILE\n\n"
+                                  "                        [--device-id N] [--bank NAME]... [--retries N] [--force] -o FILE\n\n"
                                   "Requests every patch of every bank (or of the banks named) and saves them\n"
                                   "as a patch library. A patch that does not come is asked for again, up to\n"
                                   "--retries times (default 2). What came is saved even when the instrument\n"
-                                  "stops answering; the command then fails.\n\n") +
+                                  "stops answering; the command then fails. An existing library that holds more\n"
+                                  "patches than came is kept: what came goes to a new file beside it, unless\n"
+                                  "--force says to replace it.\n\n") +
                       kConnectionHelp)
                          .c_str());
     if (!args.Ok()) return Fail(args.Error(), 2);
@@ -164,11 +198,27 @@ int Receive(const std::vector<std::string>& argv)
     if (!SelectBanks(librarian.DeviceSnapshot(), args, &banks, &error)) return Fail(error, 2);
     status_t status = LbRequestBanks(banks, retries, &progress);
 
-    int32 received = 0;
-    for (LbBankSnapshotI* bank : librarian.DeviceSnapshot()->Snapshots())
-        for (LbPatchI* patch : bank->Patches()) received += patch->Data()->Length() > 0;
-    if (librarian.SaveTo(output.c_str()) != B_OK) return Fail("cannot write " + output);
-    fprintf(stderr, "%ld patches saved in %s\n", long(received), output.c_str());
+    int32 received = CountPatches(librarian.DeviceSnapshot());
+    // What the file there now holds; a file that is no library of this model holds none.
+    int32 held = 0;
+    struct stat info;
+    if (stat(output.c_str(), &info) == 0) {
+        std::string ignored;
+        std::unique_ptr<LbDeviceSnapshotI> old(context.ReadDocument(output, context.OfflineDevice(), &ignored));
+        if (old) held = CountPatches(old.get());
+    }
+    if (received == 0)
+        return Fail(std::string("no patch came; nothing was saved") + (held > 0 ? " and " + output + " is kept" : ""));
+    std::string target = output;
+    bool keepOld = held > received && !args.Has("--force");
+    if (keepOld) target = FreeNameBeside(output);
+    status_t saved = librarian.SaveTo(target.c_str());
+    if (saved != B_OK) return Fail("cannot write " + target + ": " + strerror_status(saved));
+    if (keepOld) {
+        return Fail(Patches(received) + " came, fewer than the " + std::to_string(held) + " in " + output +
+                    ", which is kept; what came is saved in " + target + " (--force replaces the library)");
+    }
+    fprintf(stderr, "%s saved in %s\n", Patches(received).c_str(), target.c_str());
     return status == B_OK ? 0 : 1;
 }
 

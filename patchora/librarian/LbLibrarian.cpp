@@ -252,20 +252,14 @@ status_t LbLibrarian::SaveTo(const char* path)
 {
     if (!mSnapshot || !mSnapshot->HasDevice()) return B_NO_INIT;
     AtomicFileWriter file(path, LB_PATCHES_MIME_TYPE);
-    if (file.InitCheck() != B_OK) {
-        printf("LbLibrarian: cannot save %s: %s\n", path, strerror_status(file.InitCheck()));
-        return file.InitCheck();
-    }
+    if (file.InitCheck() != B_OK) return file.InitCheck();
     ssize_t written;
     {
         LbXmlStream stream(&file);
         written = mSnapshot->WriteTo(&stream, nullptr);
     }
     status_t status = written < 1 ? (written < 0 ? status_t(written) : B_ERROR) : file.Commit();
-    if (status != B_OK) {
-        printf("LbLibrarian: cannot save %s: %s\n", path, strerror_status(status));
-        return status;
-    }
+    if (status != B_OK) return status;
     mFilePath = path;
     return B_OK;
 }

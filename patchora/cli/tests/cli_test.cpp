@@ -100,6 +100,32 @@ TEST_F(Cli, ReceiveFromTheSimulatorAndSendBack)
     EXPECT_FALSE(fs::exists(dir + "/card.lib"));
 }
 
+TEST_F(Cli, ReceiveNeverReplacesALibraryWithFewerPatches)
+{
+    std::string library = dir + "/backup.lib";
+    ASSERT_EQ(0, Run({"receive", "--simulate", "--bank", "Preset - RAM", "--bank", "Midimap - RAM", "-o", library}).status);
+    std::string backup = ReadAll(library);
+
+    // Fewer patches come than the library holds (a bank left out, as when the instrument
+    // stops answering): the library stays, what came is beside it, the user is told where.
+    ProgramResult fewer = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", library});
+    EXPECT_EQ(1, fewer.status);
+    EXPECT_NE(std::string::npos, fewer.err.find("16 patches came, fewer than the 144 in " + library)) << fewer.err;
+    EXPECT_NE(std::string::npos, fewer.err.find("saved in " + dir + "/backup.received.lib")) << fewer.err;
+    EXPECT_EQ(backup, ReadAll(library));
+    ProgramResult aside = Run({"show", dir + "/backup.received.lib"});
+    EXPECT_NE(std::string::npos, aside.out.find("Midimap - RAM: 16 patches")) << aside.out;
+    ASSERT_EQ(1, Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", library}).status);
+    EXPECT_TRUE(fs::exists(dir + "/backup.received-2.lib"));
+    EXPECT_EQ(backup, ReadAll(library));
+
+    // Asked to, it replaces the library.
+    ProgramResult forced = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "--force", "-o", library});
+    EXPECT_EQ(0, forced.status) << forced.err;
+    EXPECT_NE(std::string::npos, forced.err.find("16 patches saved in " + library));
+    EXPECT_NE(std::string::npos, Run({"show", library}).out.find("Preset - RAM: 0 patches"));
+}
+
 TEST_F(Cli, RealDeviceDumpImportsWholeAndExportsBack)
 {
     std::string dump = Fixture("device-dump.syx");
