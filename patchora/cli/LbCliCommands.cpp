@@ -297,15 +297,22 @@ int Import(const std::vector<std::string>& argv)
     LbCliContext context;
     LbLibrarian librarian(nullptr, nullptr);
     librarian.SetDeviceSnapshot(new LbDeviceSnapshot(context.OfflineDevice()));
-    int32 taken = 0, offered = 0;
-    status_t status = librarian.Import(args.Words()[0].c_str(), &taken, &offered);
+    LbImportCounts counts;
+    status_t status = librarian.Import(args.Words()[0].c_str(), &counts);
     if (status != B_OK) return Fail("cannot read " + args.Words()[0] + ": " + strerror_status(status));
-    if (taken == 0)
+    std::string unplaced = counts.unplaced == 0 ? "" :
+        "; " + Patches(counts.unplaced) + " left out: no bank of the instrument holds their numbers";
+    if (counts.taken == 0)
         return Fail(args.Words()[0] + " holds no patch of an " +
                     std::string(librarian.DeviceSnapshot()->Device()->Addon()->Name()) + " (" +
-                    std::to_string(offered) + " messages read)");
-    if (librarian.SaveTo(output.c_str()) != B_OK) return Fail("cannot write " + output);
-    fprintf(stderr, "%ld of %ld messages imported into %s\n", long(taken), long(offered), output.c_str());
+                    std::to_string(counts.offered) + " messages read)" + unplaced);
+    status = librarian.SaveTo(output.c_str());
+    if (status != B_OK) return Fail("cannot write " + output + ": " + strerror_status(status));
+    fprintf(stderr, "%s imported into %s from %ld messages", Patches(counts.taken - counts.replaced).c_str(),
+            output.c_str(), long(counts.offered));
+    if (counts.replaced > 0)
+        fprintf(stderr, "; %ld had the bank and number of another and replaced it", long(counts.replaced));
+    fprintf(stderr, "%s\n", unplaced.c_str());
     return 0;
 }
 

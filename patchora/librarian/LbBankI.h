@@ -28,8 +28,12 @@ public:
     // Asks the device for one patch; the reply goes to `receiver`.
     virtual status_t RequestData(int32 number, LbDataReceiverI* receiver) const = 0;
     // Parses a reply or a stored block and installs what it holds into `snapshot`;
-    // true when the bytes were taken as this bank's own.
+    // true when the bytes were taken as this bank's own. With a null snapshot it only
+    // says whether they would be.
     virtual bool ReceiveData(const uint8* data, uint32 length, LbBankSnapshotI* snapshot) const = 0;
+    // Whether a block this bank takes carries a number inside this bank; a raw import gives
+    // each block to the bank that holds its number. Models whose blocks name no bank: true.
+    virtual bool HoldsNumberOf(const uint8* data, uint32 length) const { return true; }
     virtual void MakeActive(const LbPatchI* patch) const = 0;
     // Rewrites the patch number inside a block so that the patch lands elsewhere; an error
     // (and the block as it was) when the block or the number cannot take it.

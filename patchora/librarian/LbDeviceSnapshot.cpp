@@ -160,19 +160,37 @@ status_t LbDeviceSnapshot::ReadFrom(LbXmlStreamI* stream, const char* bankName, 
 }
 
 namespace {
-bool OfferToBanks(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot)
+int32 FilledPatches(const LbBankSnapshotI* bank)
 {
-    if (length == 0 || length > UINT32_MAX) return false;
+    int32 count = 0;
+    for (LbPatchI* patch : bank->Patches()) count += patch->Data()->Length() > 0;
+    return count;
+}
+
+void OfferToBanks(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, LbImportCounts* counts)
+{
+    if (length == 0 || length > UINT32_MAX) return;
+    bool ownType = false;
+    for (LbBankSnapshotI* bank : snapshot->Snapshots()) {
+        if (!bank->Bank()->HoldsNumberOf(bytes, uint32(length))) continue;
+        int32 before = FilledPatches(bank);
+        if (!bank->Bank()->ReceiveData(bytes, uint32(length), bank)) continue;
+        counts->taken++;
+        counts->replaced += FilledPatches(bank) == before;
+        return;
+    }
+    // A patch of a type some bank takes, carrying a number none of them holds.
     for (LbBankSnapshotI* bank : snapshot->Snapshots())
-        if (bank->Bank()->ReceiveData(bytes, uint32(length), bank)) return true;
-    return false;
+        ownType = ownType || bank->Bank()->ReceiveData(bytes, uint32(length), nullptr);
+    counts->unplaced += ownType;
 }
 } // namespace
 
-void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, int32* taken,
-                   int32* offered)
+void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, LbImportCounts* counts)
 {
-    int32 takenCount = 0, offeredCount = 0;
+    LbImportCounts ignored;
+    if (counts == nullptr) counts = &ignored;
+    *counts = LbImportCounts();
     if (bytes == nullptr) length = 0;
     if (length > 0 && memchr(bytes, 0xF0, length) == nullptr) {
         // No framing at all: the content is one block, without any stray F7.
@@ -180,8 +198,8 @@ void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapsho
         for (size_t i = 0; i < length; i++)
             if (bytes[i] != 0xF7) block.push_back(char(bytes[i]));
         if (!block.empty()) {
-            offeredCount = 1;
-            takenCount = OfferToBanks(reinterpret_cast<const uint8*>(block.data()), block.size(), snapshot);
+            counts->offered = 1;
+            OfferToBanks(reinterpret_cast<const uint8*>(block.data()), block.size(), snapshot, counts);
         }
     }
     for (size_t i = 0; i < length;) {
@@ -195,9 +213,7 @@ void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapsho
         size_t end = i;
         if (i < length && bytes[i] == 0xF7) i++;
         if (end == start) continue;
-        offeredCount++;
-        takenCount += OfferToBanks(bytes + start, end - start, snapshot);
+        counts->offered++;
+        OfferToBanks(bytes + start, end - start, snapshot, counts);
     }
-    if (taken) *taken = takenCount;
-    if (offered) *offered = offeredCount;
 }

@@ -42,9 +42,17 @@ private:
     std::vector<LbBankSnapshotI*> mSnapshots;
 };
 
+// What a raw import did, in messages.
+struct LbImportCounts {
+    int32 offered = 0;    // messages found
+    int32 taken = 0;      // installed as patches
+    int32 replaced = 0;   // of those, how many took the place of a patch already held
+    int32 unplaced = 0;   // patches of a bank type whose number no bank of the device holds
+};
+
 // Offers raw System Exclusive bytes (a .syx file's content) to the banks of a device
 // snapshot. Each message between F0 and F7 is offered on its own, without its framing
-// bytes, to the banks in order until one takes it; bytes outside any message are dropped.
-// `taken` and `offered` (may be null) receive the counts of messages.
-void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, int32* taken,
-                   int32* offered);
+// bytes, to the first bank that holds the number it carries (HoldsNumberOf) and takes it;
+// a patch no bank holds is counted as unplaced, never forced into another bank. Bytes
+// outside any message are dropped. `counts` may be null.
+void LbImportSysEx(const uint8* bytes, size_t length, LbDeviceSnapshotI* snapshot, LbImportCounts* counts);

@@ -287,13 +287,13 @@ status_t LbLibrarian::ReadDocument(const char* path, LbDeviceSnapshotI** snapsho
     return B_OK;
 }
 
-status_t LbLibrarian::Import(const char* path, int32* taken, int32* offered)
+status_t LbLibrarian::Import(const char* path, LbImportCounts* counts)
 {
     if (!mSnapshot) return B_NO_INIT;
     std::string content;
     status_t status = LbReadFile(path, &content);
     if (status != B_OK) return status;
-    LbImportSysEx(reinterpret_cast<const uint8*>(content.data()), content.size(), mSnapshot.get(), taken, offered);
+    LbImportSysEx(reinterpret_cast<const uint8*>(content.data()), content.size(), mSnapshot.get(), counts);
     return B_OK;
 }
 

@@ -21,6 +21,7 @@
 
 class LbBankSnapshotI;
 class LbDeviceSnapshotI;
+struct LbImportCounts;
 class LbMidiStudio;
 class LbPatchI;
 class LbStatusWormholeI;
@@ -86,8 +87,8 @@ public:
     status_t StartOpen(std::vector<std::string> paths);
     // Reads one patch-library document into a new snapshot (the caller owns it).
     status_t ReadDocument(const char* path, LbDeviceSnapshotI** snapshot) const;
-    // Imports a raw SysEx file; `taken` and `offered` count its messages.
-    status_t Import(const char* path, int32* taken = nullptr, int32* offered = nullptr);
+    // Imports a raw SysEx file; `counts` (may be null) says what became of its messages.
+    status_t Import(const char* path, LbImportCounts* counts = nullptr);
 
 private:
     status_t StartWorker(const char* name, std::function<status_t()> work);

@@ -49,9 +49,9 @@ void BM_ImportDeviceDump(benchmark::State& state)
     Offline offline;
     for (auto _ : state) {
         LbDeviceSnapshot snapshot(offline.device);
-        int32 taken = 0;
-        LbImportSysEx(reinterpret_cast<const uint8*>(dump.data()), dump.size(), &snapshot, &taken, nullptr);
-        if (taken != 272) state.SkipWithError("not every dump was taken");
+        LbImportCounts counts;
+        LbImportSysEx(reinterpret_cast<const uint8*>(dump.data()), dump.size(), &snapshot, &counts);
+        if (counts.taken != 272) state.SkipWithError("not every dump was taken");
     }
 }
 BENCHMARK(BM_ImportDeviceDump)->Unit(benchmark::kMillisecond);
@@ -64,7 +64,7 @@ void BM_OpenWholeDeviceLibrary(benchmark::State& state)
     BMallocIO document;
     {
         LbDeviceSnapshot snapshot(offline.device);
-        LbImportSysEx(reinterpret_cast<const uint8*>(dump.data()), dump.size(), &snapshot, nullptr, nullptr);
+        LbImportSysEx(reinterpret_cast<const uint8*>(dump.data()), dump.size(), &snapshot, nullptr);
         LbXmlStream stream(&document);
         snapshot.WriteTo(&stream, nullptr);
     }

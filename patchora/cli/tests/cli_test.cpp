@@ -126,6 +126,37 @@ TEST_F(Cli, ReceiveNeverReplacesALibraryWithFewerPatches)
     EXPECT_NE(std::string::npos, Run({"show", library}).out.find("Preset - RAM: 0 patches"));
 }
 
+TEST_F(Cli, AnExportedDeviceImportsIntoTheBanksItCameFrom)
+{
+    std::string library = dir + "/all.lib", syx = dir + "/all.syx", again = dir + "/again.lib";
+    ASSERT_EQ(0, Run({"receive", "--simulate", "-o", library}).status);
+    ASSERT_EQ(0, Run({"export", library, "-o", syx}).status);
+    ProgramResult imported = Run({"import", syx, "-o", again});
+    ASSERT_EQ(0, imported.status) << imported.err;
+    EXPECT_NE(std::string::npos, imported.err.find("400 patches imported into " + again + " from 400 messages\n"))
+        << imported.err;
+    // ROM presets stay ROM presets: the libraries list the same patches in the same banks.
+    ProgramResult before = Run({"show", library}), after = Run({"show", again});
+    EXPECT_NE(std::string::npos, after.out.find("Preset - ROM: 128 patches")) << after.out;
+    EXPECT_EQ(before.out, after.out);
+}
+
+TEST_F(Cli, ImportCountsWhatItKeptAndLeavesOutWhatNoBankHolds)
+{
+    std::string preset = Fixture("init-preset.syx");
+    if (preset.empty()) GTEST_SKIP() << "the instrument fixtures are not here (" << SUITE_FIXTURES_DIR << ")";
+    std::string one = ReadAll(preset), card = one;
+    card[1 + 6] = 2;   // byte 6 of the dump (after F0): the preset is on a card
+    std::string syx = dir + "/copies.syx";
+    std::ofstream(syx, std::ios::binary) << one << one << one << card;
+    ProgramResult imported = Run({"import", syx, "-o", dir + "/one.lib"});
+    ASSERT_EQ(0, imported.status) << imported.err;
+    EXPECT_NE(std::string::npos,
+              imported.err.find("1 patch imported into " + dir + "/one.lib from 4 messages; 2 had the bank and "
+                                "number of another and replaced it; 1 patch left out: no bank of the "
+                                "instrument holds their numbers")) << imported.err;
+}
+
 TEST_F(Cli, RealDeviceDumpImportsWholeAndExportsBack)
 {
     std::string dump = Fixture("device-dump.syx");
@@ -133,7 +164,8 @@ TEST_F(Cli, RealDeviceDumpImportsWholeAndExportsBack)
     std::string library = dir + "/device.lib";
     ProgramResult imported = Run({"import", dump, "-o", library});
     ASSERT_EQ(0, imported.status) << imported.err;
-    EXPECT_NE(std::string::npos, imported.err.find("272 of 279 messages imported"));
+    EXPECT_NE(std::string::npos, imported.err.find("272 patches imported into " + library + " from 279 messages"))
+        << imported.err;
     ProgramResult shown = Run({"show", library});
     ASSERT_EQ(0, shown.status) << shown.err;
     EXPECT_NE(std::string::npos, shown.out.find("Preset - RAM: 128 patches"));

@@ -12,7 +12,9 @@
 #include "params/LbParam.h"
 #include "params/LbStringCodec.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -52,6 +54,17 @@ bool LbEmuMorpheusBank::ReceiveData(const uint8* data, uint32 length, LbBankSnap
     if (snapshot != nullptr) snapshot->InstallPatch(data[LB_MORPHEUS_NUMBER_INDEX], name, &block);
     free(name);
     return true;
+}
+
+bool LbEmuMorpheusBank::HoldsNumberOf(const uint8* data, uint32 length) const
+{
+    if (!IsOwnDump(data, length)) return false;
+    int32 number = data[LB_MORPHEUS_NUMBER_INDEX];
+    if (number < Minimum() || number > Maximum()) return false;
+    // The bank holds the dump when giving it its own number changes none of its bytes.
+    LbData head(data, std::min(length, LB_MORPHEUS_FIRST_WORD));
+    if (WriteNumber(&head, number) != B_OK) return false;
+    return memcmp(head.Bits(), data, head.Length()) == 0;
 }
 
 void LbEmuMorpheusBank::MakeActive(const LbPatchI*) const

@@ -17,6 +17,9 @@ public:
     // Takes a dump of this bank's type (E-mu Morpheus ids, the bank's data command, the
     // length the type needs) and installs it under the number at byte 5.
     bool ReceiveData(const uint8* data, uint32 length, LbBankSnapshotI* snapshot) const override;
+    // True for a dump of this type whose number bytes (5, and 6 where the type writes it:
+    // RAM, ROM or card) are those this bank would give it.
+    bool HoldsNumberOf(const uint8* data, uint32 length) const override;
     // Sends control change 32 with ActiveBankValue() when the bank type has one.
     void MakeActive(const LbPatchI* patch) const override;
     status_t SetNumber(LbDataI* data, int32 number) const override { return WriteNumber(data, number); }

@@ -119,10 +119,11 @@ TEST(RawImport, EveryFramedMessageIsOfferedOnItsOwn)
     const std::vector<uint8> file = {0xF0, 'P', 1, 'a', 0xF7, 0xF0, 'P', 2, 'b', 0xF7,
                                      0x00, 0xF0, 'X', 0xF7,                 // no bank takes it
                                      0xF0, 'P', 3, 'c', 0xF0, 'P', 4, 'd', 0xF7};   // first one cut off
-    int32 taken = 0, offered = 0;
-    LbImportSysEx(file.data(), file.size(), &studio.deviceSnapshot, &taken, &offered);
-    EXPECT_EQ(5, offered);
-    EXPECT_EQ(4, taken);
+    LbImportCounts counts;
+    LbImportSysEx(file.data(), file.size(), &studio.deviceSnapshot, &counts);
+    EXPECT_EQ(5, counts.offered);
+    EXPECT_EQ(4, counts.taken);
+    EXPECT_EQ(0, counts.replaced);
     LbBankSnapshotI* toy = studio.deviceSnapshot.SnapshotNamed("Toy Bank");
     EXPECT_STREQ("a", toy->PatchAt(1)->Name());
     EXPECT_STREQ("b", toy->PatchAt(2)->Name());
@@ -131,16 +132,23 @@ TEST(RawImport, EveryFramedMessageIsOfferedOnItsOwn)
 
     // Content without framing bytes is one block, as it stands.
     const std::vector<uint8> bare = {'P', 7, 'z', 0xF7};
-    LbImportSysEx(bare.data(), bare.size(), &studio.deviceSnapshot, &taken, &offered);
-    EXPECT_EQ(1, offered);
-    EXPECT_EQ(1, taken);
+    LbImportSysEx(bare.data(), bare.size(), &studio.deviceSnapshot, &counts);
+    EXPECT_EQ(1, counts.offered);
+    EXPECT_EQ(1, counts.taken);
     EXPECT_STREQ("z", toy->PatchAt(7)->Name());
 
-    LbImportSysEx(nullptr, 0, &studio.deviceSnapshot, &taken, &offered);
-    EXPECT_EQ(0, offered);
+    LbImportSysEx(nullptr, 0, &studio.deviceSnapshot, &counts);
+    EXPECT_EQ(0, counts.offered);
     const std::vector<uint8> junk = {0xF7, 0xF0, 0xF7, 0xF0};
-    LbImportSysEx(junk.data(), junk.size(), &studio.deviceSnapshot, &taken, &offered);
-    EXPECT_EQ(0, offered);
+    LbImportSysEx(junk.data(), junk.size(), &studio.deviceSnapshot, &counts);
+    EXPECT_EQ(0, counts.offered);
+
+    // Copies of one patch keep one; the count says how many took another's place.
+    std::vector<uint8> copies;
+    for (int i = 0; i < 1000; i++) copies.insert(copies.end(), {0xF0, 'P', 9, 'q', 0xF7});
+    LbImportSysEx(copies.data(), copies.size(), &studio.deviceSnapshot, &counts);
+    EXPECT_EQ(1000, counts.taken);
+    EXPECT_EQ(999, counts.replaced);
 }
 
 } // namespace

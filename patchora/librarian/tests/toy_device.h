@@ -34,7 +34,7 @@ public:
         if (length < 2 || data[0] != 'P') return false;
         std::string name(reinterpret_cast<const char*>(data) + 2, length - 2);
         LbData block(data, length);
-        snapshot->InstallPatch(data[1], name.c_str(), &block);
+        if (snapshot) snapshot->InstallPatch(data[1], name.c_str(), &block);
         return true;
     }
     // Numbers from `refuseFrom` on cannot be written into a block.
