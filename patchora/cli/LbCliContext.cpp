@@ -40,6 +40,7 @@ LbCliContext::~LbCliContext()
     // Devices go first (their services hold the simulator's endpoints), keeping what their
     // models learned in their cache files.
     mScratch.reset();
+    mSimulated.reset();
     mStudio.reset();
     mSimulator.reset();
 }
@@ -127,9 +128,18 @@ LbDeviceI* LbCliContext::ConnectedDevice(const LbCliArgs& args, std::string* err
             return nullptr;
         }
     }
+    LbMidiStudio* studio = mScratch.get();
+    if (args.Has("--simulate")) {
+        // What the simulator tells about itself (its made-up instrument names) stays its own.
+        if (!mSimulated) {
+            mSimulated.reset(new LbMidiStudio(mAddons.get()));
+            mSimulated->SetCacheVariant("simulator");
+        }
+        studio = mSimulated.get();
+    }
     LbDeviceI* device = mAddons->AddonAt(0)->NewDevice();
     device->SetDeviceId(int16(id));
-    mScratch->AddDevice(device, out.c_str(), in.c_str());
+    studio->AddDevice(device, out.c_str(), in.c_str());
     return device;
 }
 

@@ -42,5 +42,6 @@ private:
     std::unique_ptr<LbDeviceAddons> mAddons;
     std::unique_ptr<LbMidiStudio> mStudio;
     std::unique_ptr<LbMidiStudio> mScratch;   // devices for one command only
+    std::unique_ptr<LbMidiStudio> mSimulated; // the simulator's device, with a cache of its own
     std::unique_ptr<morpheus_sim::SimulatorEndpoints> mSimulator;
 };

@@ -57,7 +57,7 @@ bool ParseDeviceId(const char* text, int16* id)
 }
 } // namespace
 
-std::string LbDeviceCachePath(LbDeviceI* device, bool create)
+std::string LbDeviceCachePath(LbDeviceI* device, bool create, const std::string& variant)
 {
     LbDeviceAddonI* addon = device ? device->Addon() : nullptr;
     const char* name = addon ? addon->Name() : nullptr;
@@ -69,7 +69,7 @@ std::string LbDeviceCachePath(LbDeviceI* device, bool create)
     if (find_directory(B_USER_SETTINGS_DIRECTORY, &settings, create) != B_OK) return {};
     std::string directory = std::string(settings.Path()) + "/OrbWorks/MidiDevices";
     if (create && create_directory(directory.c_str(), 0755) != B_OK) return {};
-    return directory + "/" + name + ".data";
+    return directory + "/" + name + (variant.empty() ? "" : " (" + variant + ")") + ".data";
 }
 
 LbMidiStudio::LbMidiStudio(LbDeviceAddons* addons) : mAddons(addons), mNotification(new BMessage(uint32(0)))
@@ -159,7 +159,7 @@ void LbMidiStudio::SendDeviceMessage(uint32 code, LbDeviceI* device)
 
 BPositionIO* LbMidiStudio::InitFile(LbDeviceI* device)
 {
-    std::string path = LbDeviceCachePath(device, false);
+    std::string path = LbDeviceCachePath(device, false, mCacheVariant);
     if (path.empty()) return nullptr;
     auto* file = new BFile(path.c_str(), B_READ_ONLY);
     if (file->InitCheck() != B_OK) {
@@ -282,7 +282,7 @@ void LbMidiStudio::PreDelete()
         mDevices.erase(mDevices.begin());
         bool written = false;
         if (device->NeedsUninitialize()) {
-            std::string path = LbDeviceCachePath(device, true);
+            std::string path = LbDeviceCachePath(device, true, mCacheVariant);
             if (!path.empty()) {
                 AtomicFileWriter file(path.c_str(), "text/plain");
                 if (file.InitCheck() == B_OK) {

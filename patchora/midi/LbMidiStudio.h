@@ -64,6 +64,10 @@ public:
     // The device model's cache file "OrbWorks/MidiDevices/<add-on name>.data", opened
     // read-only; null when there is none.
     BPositionIO* InitFile(LbDeviceI* device);
+    // Devices of this studio that are no real instruments (a simulator) keep what they
+    // learn apart, in "<add-on name> (<variant>).data", so that it never labels a real
+    // instrument's patches. Set before adding devices.
+    void SetCacheVariant(const std::string& variant) { mCacheVariant = variant; }
 
     // Where 'aDiR' goes: every window of the program. Unset, it goes nowhere.
     void SetWindowBroadcast(std::function<void(BMessage*)> broadcast) { mBroadcast = std::move(broadcast); }
@@ -94,8 +98,10 @@ private:
     std::vector<LbDeviceI*> mRemoved;
     std::unique_ptr<BMessage> mNotification;
     std::function<void(BMessage*)> mBroadcast;
+    std::string mCacheVariant;
 };
 
 // The path of a device model's cache file, or empty when the device has none (no add-on,
-// or an add-on without a name). With `create`, its directory is made when missing.
-std::string LbDeviceCachePath(LbDeviceI* device, bool create);
+// or an add-on without a name). With `create`, its directory is made when missing. A
+// variant (see SetCacheVariant) names a cache of its own.
+std::string LbDeviceCachePath(LbDeviceI* device, bool create, const std::string& variant = "");
