@@ -94,13 +94,14 @@ TEST(CliJack, LibraryTravelsBetweenInstrumentsUnchanged)
     EXPECT_TRUE(aText == bText) << "the library received back differs from the one sent";
 
     // An instrument that does not answer (another device id): the alert text, a failure,
-    // and the library written with what came (nothing).
+    // and no library, since nothing came.
     ProgramResult silent = RunProgram(
         PATCHORA_PATH, {"receive", "--in", bIn, "--out", bOut, "--device-id", "9", "--bank", "Midimap - RAM", "-o", dir + "/c.lib"},
         home);
     EXPECT_EQ(1, silent.status);
     EXPECT_NE(std::string::npos, silent.err.find("E-mu Morpheus did not respond")) << silent.err;
-    EXPECT_TRUE(fs::exists(dir + "/c.lib"));
+    EXPECT_NE(std::string::npos, silent.err.find("no patch came; nothing was saved")) << silent.err;
+    EXPECT_FALSE(fs::exists(dir + "/c.lib"));
 }
 
 } // namespace
