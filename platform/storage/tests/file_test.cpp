@@ -381,7 +381,7 @@ private:
 
 TEST(AtomicFileWriter, SavingFollowsEveryLinkAndKeepsTheOwner)
 {
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
     std::string path = dir.File("doc");
     WriteWhole(path, "old");
     chmod(path.c_str(), 0600);
@@ -419,7 +419,7 @@ TEST(AtomicFileWriter, SavingFollowsEveryLinkAndKeepsTheOwner)
 TEST(AtomicFileWriter, WritesStraightIntoAPipeAndReportsItsFailure)
 {
     signal(SIGPIPE, SIG_IGN);  // a closed pipe is an error status, not the end of the test
-    StorageTestDir dir;
+    ScratchDir dir("storage-test");
     std::string fifo = dir.File("pipe");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     ASSERT_EQ(symlink("pipe", dir.File("to-pipe").c_str()), 0);
