@@ -1,5 +1,6 @@
 #include "app/LbXmlStream.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
@@ -220,8 +221,12 @@ char* LbXmlStream::ReadNextTag(StringList* keys, StringList* values)
         return nullptr;
     char* name = nullptr;
     if (SkipPast('<')) {
+        mTagStart = mReader->Position() - 1;
         ssize_t length = ReadToMarker(">", 1, kMaxTagLength);
-        if (length >= 0) {
+        if (length < 0) {
+            ReportProblem("document", "a tag is cut off by the end of the document or longer "
+                                      "than 1 MB; reading stops there");
+        } else {
             size_t nameLength = 0;
             while (nameLength < static_cast<size_t>(length) && !IsTagWhitespace(mBuffer[nameLength]))
                 nameLength++;
@@ -246,7 +251,47 @@ char* LbXmlStream::ReadStrToTag(const char* tagName)
     ssize_t length = ReadToMarker(marker.data(), marker.size(), mMaxTextLength);
     char* text = length >= 0 ? CopyText(mBuffer, static_cast<size_t>(length)) : nullptr;
     EndRead();
+    if (length < 0)
+        ReportProblem(tagName, ("no " + marker + " ends its text").c_str());
     return text;
+}
+
+bool LbXmlStream::UnreadTag()
+{
+    if (mStream == nullptr || mTagStart < 0 || mStream->Seek(mTagStart, STORAGE_SEEK_SET) != mTagStart)
+        return false;
+    mReaderStale = true;
+    mTagStart = -1;
+    return true;
+}
+
+void LbXmlStream::ReportProblem(const char* element, const char* what)
+{
+    mProblemCount++;
+    if (mProblems.size() >= kMaxProblems)
+        return;
+    int64_t line = mTagStart >= 0 ? LineAt(mTagStart) : 0;
+    mProblems.push_back({line, element != nullptr ? element : "", what != nullptr ? what : ""});
+}
+
+int64_t LbXmlStream::LineAt(off_t position)
+{
+    // Problems come in document order, so counting goes on from the last one.
+    if (position < mLineCountedTo) {
+        mLineCountedTo = 0;
+        mLinesBefore = 0;
+    }
+    char chunk[65536];
+    while (mLineCountedTo < position) {
+        size_t want = static_cast<size_t>(std::min<off_t>(position - mLineCountedTo, sizeof chunk));
+        ssize_t got = mStream->ReadAt(mLineCountedTo, chunk, want);
+        if (got <= 0)
+            break;
+        for (ssize_t i = 0; i < got; i++)
+            mLinesBefore += chunk[i] == '\n';
+        mLineCountedTo += got;
+    }
+    return mLinesBefore + 1;
 }
 
 // Writing

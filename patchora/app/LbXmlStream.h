@@ -14,15 +14,25 @@
 // stream stands where the format says (just after the '>' of a tag, or just after the '<'
 // of the end tag that closed a text), so callers may look at its position. A text longer
 // than MaxTextLength, a tag longer than kMaxTagLength, a document that ends early or a
-// read error all give null.
+// read error all give null, and are kept as problems (with those readers report, see
+// ReportProblem) for the caller to show: Problems().
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "app/LbCharRules.h"
 #include "app/LbXmlStreamI.h"
 
 class BPositionIO;
 class BBufferIO;
+
+// One thing wrong in a document read: the line (1 for the first) of the tag read last when
+// it was found, the element, and what.
+struct LbXmlProblem {
+    int64_t line;
+    std::string element;
+    std::string what;
+};
 
 class LbXmlStream : public LbXmlStreamI {
 public:
@@ -50,6 +60,14 @@ public:
     ssize_t WriteSpace() override;
     ssize_t WriteTabs() override;
     int32_t Version() override { return kVersion; }
+    void ReportProblem(const char* element, const char* what) override;
+    bool UnreadTag() override;
+
+    // What readers found wrong, in the order found; at most kMaxProblems are kept and
+    // ProblemCount() counts them all.
+    static constexpr size_t kMaxProblems = 100;
+    const std::vector<LbXmlProblem>& Problems() const { return mProblems; }
+    size_t ProblemCount() const { return mProblemCount; }
 
     // Not owned; may be null. Told the byte position after every tag read.
     void SetStatusWormhole(LbStatusWormholeI* status) { mStatus = status; }
@@ -73,6 +91,7 @@ private:
     void ParseAttributes(const char* text, size_t length, StringList* keys,
                          StringList* values);
     ssize_t Emit(const std::string& text);
+    int64_t LineAt(off_t position);
 
     BPositionIO* mStream;
     BBufferIO* mReader = nullptr;
@@ -85,4 +104,9 @@ private:
     size_t mBufferSize = 0;
     size_t mMaxTextLength = kDefaultMaxTextLength;
     LbStatusWormholeI* mStatus = nullptr;
+    off_t mTagStart = -1;            // where the '<' of the tag read last is, or -1
+    off_t mLineCountedTo = 0;        // LineAt counts forward from here...
+    int64_t mLinesBefore = 0;        // ...where this many newlines lie behind
+    std::vector<LbXmlProblem> mProblems;
+    size_t mProblemCount = 0;
 };

@@ -32,6 +32,15 @@ public:
     virtual ssize_t WriteSpace() = 0;
     virtual ssize_t WriteTabs() = 0;
     virtual int32_t Version() = 0;
+
+    // Readers keep what they can of a damaged document and say here what was wrong, naming
+    // the element (e.g. "LbBank 'Preset - RAM'"); the stream adds where (the line of the
+    // tag read last). The default forgets it.
+    virtual void ReportProblem(const char* element, const char* what) {}
+    // Steps back to the start of the tag read last, so that the next ReadNextTag gives it
+    // again (a reader that meets the start of an element it does not own). False when the
+    // stream cannot.
+    virtual bool UnreadTag() { return false; }
 };
 
 // Frees every string of a list filled by ReadNextTag and empties it.

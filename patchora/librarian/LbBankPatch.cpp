@@ -80,10 +80,21 @@ status_t LbBankPatch::ReadFrom(LbXmlStreamI* stream)
     status_t result = B_OK;
     while (char* tag = stream->ReadNextTag(nullptr, nullptr)) {
         bool end = strcmp(tag, kPatchEndTag) == 0;
-        if (!end && strcmp(tag, kDataTag) == 0) result += mData.ReadFrom(stream, kDataTag);
+        // The next patch, or the bank's end: this patch's end tag is missing.
+        bool beyond = strcmp(tag, kPatchTag) == 0 || strcmp(tag, "/LbBank") == 0 || strcmp(tag, "LbBank") == 0;
+        if (!end && !beyond && strcmp(tag, kDataTag) == 0) {
+            status_t status = mData.ReadFrom(stream, kDataTag);
+            if (result == B_OK) result = status;
+        }
         free(tag);
-        if (end) break;
+        if (beyond) {
+            stream->ReportProblem(kPatchTag, "no </LbPatch> ends it");
+            stream->UnreadTag();
+            return result;
+        }
+        if (end) return result;
     }
+    stream->ReportProblem(kPatchTag, "the document ends inside it");
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 constexpr char kBankTag[] = "LbBank";
@@ -198,14 +199,25 @@ ssize_t LbBankSnapshot::WritePatches(LbXmlStreamI* stream, LbPatchIteratorI* pat
 status_t LbBankSnapshot::ReadFrom(LbXmlStreamI* stream, LbInt32IteratorI* numbers)
 {
     LbBankI* bank = Bank();
+    std::string element = std::string("LbBank '") + (bank->Name() ? bank->Name() : "") + "'";
+    bool ended = false;
     // The reading goes on past a patch that cannot be renumbered; the first such failure
     // is returned.
     status_t result = B_OK;
     while (char* tag = stream->ReadNextTag(nullptr, nullptr)) {
         bool end = strcmp(tag, kBankEndTag) == 0;
         bool isPatch = strcmp(tag, kPatchTag) == 0;
+        // The next bank or the device's end: this bank's end tag is missing.
+        bool beyond = strcmp(tag, kBankTag) == 0 || strcmp(tag, "/LbDevice") == 0;
         free(tag);
-        if (end) break;
+        if (beyond) {
+            stream->ReportProblem(element.c_str(), "no </LbBank> ends it");
+            stream->UnreadTag();
+        }
+        if (end || beyond) {
+            ended = true;
+            break;
+        }
         if (!isPatch) continue;
         int32 number = -1;
         if (numbers) {
@@ -216,7 +228,10 @@ status_t LbBankSnapshot::ReadFrom(LbXmlStreamI* stream, LbInt32IteratorI* number
         LbBankPatch scratch;
         scratch.ReadFrom(stream);
         LbData* data = scratch.MutableData();
-        if (data->Length() == 0) continue;
+        if (data->Length() == 0) {
+            stream->ReportProblem("LbPatch", ("a patch of " + element + " holds no data; left out").c_str());
+            continue;
+        }
         if (numbers) {
             // A block that cannot carry its new number would land on the number it
             // carries, over another patch: it is passed over instead.
@@ -226,8 +241,10 @@ status_t LbBankSnapshot::ReadFrom(LbXmlStreamI* stream, LbInt32IteratorI* number
                 continue;
             }
         }
-        bank->ReceiveData(data->Bits(), data->Length(), this);
+        if (!bank->ReceiveData(data->Bits(), data->Length(), this))
+            stream->ReportProblem("LbPatch", ("its data is no patch of " + element + "; left out").c_str());
     }
+    if (!ended) stream->ReportProblem(element.c_str(), "the document ends inside it");
     if (numbers == nullptr) mModified = false;
     return result;
 }

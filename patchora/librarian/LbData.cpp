@@ -26,19 +26,12 @@ struct HexTable {
 };
 constexpr HexTable kHex;
 
-// An invalid digit counts as 0. Only the first one of a text is reported, so a document
-// full of garbage does not flood the output.
-uint8 Digit(char c, bool& reported)
+// An invalid digit counts as 0; `bad` remembers that one came.
+uint8 Digit(char c, bool& bad)
 {
     uint8 v = kHex.value[uint8(c)];
     if (v != kInvalid) return v;
-    if (!reported) {
-        reported = true;
-        if (c == 0)
-            printf("LbData: odd number of hex digits; the last byte is completed with 0\n");
-        else
-            printf("LbData: '%c' (0x%02X) is not a hex digit; read as 0\n", isprint(uint8(c)) ? c : '?', uint8(c));
-    }
+    bad = true;
     return 0;
 }
 
@@ -174,9 +167,16 @@ status_t LbData::ReadFrom(LbXmlStreamI* stream, const char* tag)
     assert(stream != nullptr && "stream != 0");
     Free();
     char* text = stream->ReadStrToTag(tag);
-    if (text == nullptr) return B_OK;
+    if (text == nullptr) return B_BAD_DATA;   // the stream has said why
     status_t status = FromString(text);
+    size_t length = strlen(text);
+    size_t digits = strspn(text, "0123456789ABCDEFabcdef");
     free(text);
+    if (status == B_OK && (digits != length || length % 2 != 0)) {
+        stream->ReportProblem(tag, digits != length ? "holds characters that are no hex digits (read as 0)"
+                                                    : "holds an odd number of hex digits (the last completed with 0)");
+        status = B_BAD_DATA;
+    }
     return status;
 }
 
@@ -212,11 +212,11 @@ status_t LbData::FromString(const char* text)
     if (count > UINT32_MAX) return B_NO_MEMORY;
     mBits = static_cast<uint8*>(malloc(length / 2 + 2));
     if (mBits == nullptr) return B_NO_MEMORY;
-    bool reported = false;
+    bool bad = false;
     for (size_t i = 0; i < count; i++) {
-        uint8 high = Digit(text[2 * i], reported);
+        uint8 high = Digit(text[2 * i], bad);
         // An odd text ends in its terminating NUL, which reads as an invalid digit: 0.
-        uint8 low = Digit(text[2 * i + 1], reported);
+        uint8 low = Digit(text[2 * i + 1], bad);
         mBits[i] = uint8(high * 16 + low);
     }
     mLength = uint32(count);

@@ -18,6 +18,23 @@
 namespace {
 constexpr char kBankTag[] = "LbBank";
 
+// Reads past the end tag of an element whose start tag was just read; stops before the
+// start of a sibling or parent when the end tag is missing.
+void SkipElement(LbXmlStreamI* stream, const char* tagName)
+{
+    std::string end = std::string("/") + tagName;
+    while (char* tag = stream->ReadNextTag()) {
+        bool done = end == tag;
+        bool sibling = strcmp(tag, tagName) == 0 || strcmp(tag, "/LbDevice") == 0;
+        free(tag);
+        if (done) return;
+        if (sibling) {
+            stream->UnreadTag();
+            return;
+        }
+    }
+}
+
 // Reads the next tag; true when it is a bank, with its name (may be empty) in `name`.
 bool NextBank(LbXmlStreamI* stream, std::string* name)
 {
@@ -131,14 +148,38 @@ ssize_t LbDeviceSnapshot::WriteBanks(LbXmlStreamI* stream, LbPatchIteratorI* pat
 
 status_t LbDeviceSnapshot::ReadAllFrom(LbXmlStreamI* stream)
 {
-    std::string name;
-    while (NextBank(stream, &name)) {
-        LbBankSnapshotI* snapshot = name.empty() ? nullptr : SnapshotNamed(name.c_str());
-        if (snapshot == nullptr) break;
+    for (;;) {
+        LbXmlStreamI::StringList keys, values;
+        char* tag = stream->ReadNextTag(&keys, &values);
+        bool gotTag = tag != nullptr;
+        std::string name = tag ? tag : "";
+        const char* bankName = LbAttribute(keys, values, "name");
+        std::string bank = bankName ? bankName : "";
+        free(tag);
+        LbFreeStrings(keys);
+        LbFreeStrings(values);
+        if (!gotTag) {
+            stream->ReportProblem("LbDevice", "the document ends before </LbDevice>");
+            return B_OK;
+        }
+        if (name == "/LbDevice") return B_OK;
+        if (name != kBankTag) {
+            if (name == "LbDevice" || name == "LbPatch" || name == "/LbBank") {
+                stream->ReportProblem(name.c_str(), "out of place; left out");
+                if (name == "LbDevice" && stream->UnreadTag()) return B_OK;
+            }
+            continue;
+        }
+        LbBankSnapshotI* snapshot = bank.empty() ? nullptr : SnapshotNamed(bank.c_str());
+        if (snapshot == nullptr) {
+            std::string element = "LbBank '" + bank + "'";
+            stream->ReportProblem(element.c_str(), "the instrument has no bank of this name; its patches are left out");
+            SkipElement(stream, kBankTag);
+            continue;
+        }
         status_t status = snapshot->ReadFrom(stream, nullptr);
         if (status < 0) return status;
     }
-    return B_OK;
 }
 
 status_t LbDeviceSnapshot::ReadFrom(LbXmlStreamI* stream, const char* bankName, LbInt32IteratorI* numbers)
