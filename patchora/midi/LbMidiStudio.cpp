@@ -62,7 +62,6 @@ std::string LbDeviceCachePath(LbDeviceI* device, bool create, const std::string&
     LbDeviceAddonI* addon = device ? device->Addon() : nullptr;
     const char* name = addon ? addon->Name() : nullptr;
     if (name == nullptr || strcmp(name, "<No device name>") == 0 || strchr(name, '/') != nullptr) {
-        printf("LbMidiStudio: this device has no cache file\n");
         return {};
     }
     BPath settings;
@@ -110,33 +109,49 @@ int32 LbMidiStudio::IndexOf(const LbDeviceI* device) const
 
 bool LbMidiStudio::AddDevice(LbDeviceI* device, const char* consumerName, const char* producerName)
 {
+    return Install(device, PortNames{consumerName ? consumerName : "", producerName ? producerName : "", ""});
+}
+
+bool LbMidiStudio::Install(LbDeviceI* device, const PortNames& names)
+{
     assert(device != nullptr && "device != 0");
     auto* service = new LbMidiService;
     mDevices.push_back(device);
     device->SetMidiService(service);
-    mPortNames[device] = PortNames{consumerName ? consumerName : "", producerName ? producerName : ""};
+    mPortNames[device] = names;
 
-    if (consumerName && *consumerName) {
-        if (BMidiConsumer* consumer = BMidiRoster::FindConsumer(consumerName)) {
+    // A device whose id is unusable talks to nothing.
+    if (!names.consumer.empty() && names.idText.empty()) {
+        if (BMidiConsumer* consumer = BMidiRoster::FindConsumer(names.consumer.c_str())) {
             service->SetMidiConsumer(consumer);
             consumer->Release();
         }
     }
-    if (producerName && *producerName) {
-        if (BMidiProducer* producer = BMidiRoster::FindProducer(producerName)) {
+    if (!names.producer.empty() && names.idText.empty()) {
+        if (BMidiProducer* producer = BMidiRoster::FindProducer(names.producer.c_str())) {
             service->SetMidiProducer(producer);
             producer->Release();
         }
     }
 
     std::unique_ptr<BPositionIO> cache(InitFile(device));
-    device->Initialize(this, cache.get(), false);
+    device->Initialize(names.idText.empty() ? this : nullptr, cache.get(), false);
 
     mNotification->MakeEmpty();
     mNotification->what = LB_MSG_DEVICE_ADDED;
     mNotification->AddPointer("LbDeviceI", device);
     NotifyDependents(LB_NOTIFY_DEVICE_ADDED, mNotification.get(), false);
     return true;
+}
+
+std::string LbMidiStudio::DeviceIdProblem(const LbDeviceI* device) const
+{
+    auto it = mPortNames.find(device);
+    if (it == mPortNames.end() || it->second.idText.empty()) return {};
+    int16 low = 0, high = 15;
+    if (LbDeviceAddonI* addon = device->Addon()) addon->GetDeviceIdRange(&low, &high);
+    return "device id '" + it->second.idText + "' is not a number from " + std::to_string(low) + " to " +
+           std::to_string(high);
 }
 
 bool LbMidiStudio::RemoveDevice(LbDeviceI* device)
@@ -188,6 +203,8 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
             continue;
         char id[16];
         snprintf(id, sizeof id, "%d", int(device->DeviceId()));
+        auto names = mPortNames.find(device);
+        bool asRead = names != mPortNames.end() && !names->second.idText.empty();
         std::string consumer = ConsumerName(device), producer = ProducerName(device);
         written = LbWriteDeviceTag(stream, addon);
         if (written < 1) return written;
@@ -197,7 +214,7 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         stream->PushTab();
         for (auto [tag, text] : {std::pair<const char*, const char*>{kMidiOutTag, consumer.c_str()},
                                  {kMidiInTag, producer.c_str()},
-                                 {kDeviceIdTag, id}}) {
+                                 {kDeviceIdTag, asRead ? names->second.idText.c_str() : id}}) {
             if ((written = WriteLeaf(stream, tag, text)) < 1) return written;
             total += written;
         }
@@ -249,12 +266,15 @@ void LbMidiStudio::ReadDevice(LbXmlStreamI* stream, LbDeviceAddonI* addon)
         free(text);
         (target == &consumer ? hasConsumer : target == &producer ? hasProducer : hasId) = true;
     }
-    int16 id = 0;
-    if (!hasConsumer || !hasProducer || !hasId || !ParseDeviceId(deviceId.c_str(), &id)) return;
+    if (!hasConsumer || !hasProducer || !hasId) return;
     LbDeviceI* device = addon->NewDevice();
     if (device == nullptr) return;
-    device->SetDeviceId(id);
-    AddDevice(device, consumer.c_str(), producer.c_str());
+    // An id that is no number in the model's range is kept as written, and flagged.
+    int16 id = -1, low = 0, high = 15;
+    addon->GetDeviceIdRange(&low, &high);
+    bool usable = ParseDeviceId(deviceId.c_str(), &id) && id >= low && id <= high;
+    device->SetDeviceId(usable ? id : int16(-1));
+    Install(device, PortNames{consumer, producer, usable ? "" : deviceId});
 }
 
 std::string LbMidiStudio::ConsumerName(const LbDeviceI* device) const
@@ -287,7 +307,10 @@ void LbMidiStudio::PreDelete()
                 AtomicFileWriter file(path.c_str(), "text/plain");
                 if (file.InitCheck() == B_OK) {
                     device->Uninitialize(&file);
-                    if (file.Commit() != B_OK) printf("LbMidiStudio: could not save %s\n", path.c_str());
+                    status_t status = file.Commit();
+                    if (status != B_OK)
+                        fprintf(stderr, "Cannot save what was learned of the instrument in %s: %s\n", path.c_str(),
+                                strerror_status(status));
                     written = true;
                 }
             }
@@ -315,6 +338,7 @@ void LbMidiStudio::EndStatus(const char* text)
 
 void LbMidiStudio::SendStatus(uint32 code, const char* text)
 {
+    if (code == LB_MSG_BEGIN_STATUS && text != nullptr && mStatusListener) mStatusListener(text);
     mNotification->MakeEmpty();
     mNotification->what = code;
     if (text) mNotification->AddString("status", text);

@@ -58,6 +58,13 @@ public:
     // The ports a device was set up with ("<none>" for none), found or not.
     std::string ConsumerName(const LbDeviceI* device) const;
     std::string ProducerName(const LbDeviceI* device) const;
+    // Why the studio document's device id of a device is unusable ("" when it is a number
+    // in its model's range). Such a device is kept (and written back as it was read) but
+    // connected to nothing, so that no request leaves with that id.
+    std::string DeviceIdProblem(const LbDeviceI* device) const;
+    // Called with every status text the devices give while they start (asking an
+    // instrument for its tables takes seconds): for a command line to show progress.
+    void SetStatusListener(std::function<void(const char*)> listener) { mStatusListener = std::move(listener); }
     // Uninitialises every device (writing its cache file when it has state to keep) and
     // deletes them all, removed ones too.
     void PreDelete();
@@ -90,7 +97,9 @@ private:
     struct PortNames {
         std::string consumer;
         std::string producer;
+        std::string idText;    // the id as read, when it is not a number in the model's range
     };
+    bool Install(LbDeviceI* device, const PortNames& names);
     std::map<const LbDeviceI*, PortNames> mPortNames;
 
     LbDeviceAddons* mAddons;
@@ -99,6 +108,7 @@ private:
     std::unique_ptr<BMessage> mNotification;
     std::function<void(BMessage*)> mBroadcast;
     std::string mCacheVariant;
+    std::function<void(const char*)> mStatusListener;
 };
 
 // The path of a device model's cache file, or empty when the device has none (no add-on,

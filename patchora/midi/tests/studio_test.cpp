@@ -101,12 +101,16 @@ TEST_F(StudioTest, DocumentKeepsPortsAndIdsOfEveryDevice)
     ASSERT_EQ(2, back.CountDevices());
     LbDeviceI* a = back.DeviceAt(0);
     LbDeviceI* b = back.DeviceAt(1);
-    EXPECT_EQ(-1, a->DeviceId());
     EXPECT_EQ(7, b->DeviceId());
     EXPECT_NE(a->MidiService(), b->MidiService());
-    EXPECT_STREQ("Synth Input", a->MidiService()->MidiConsumerName());
-    EXPECT_STREQ("Synth Output", a->MidiService()->MidiProducerName());
+    // An id outside the model's range is kept and flagged; that device talks to nobody.
+    EXPECT_EQ("device id '-1' is not a number from 0 to 15", back.DeviceIdProblem(a));
+    EXPECT_EQ("", back.DeviceIdProblem(b));
+    EXPECT_STREQ("<none>", a->MidiService()->MidiConsumerName());
+    EXPECT_EQ("Synth Input", back.ConsumerName(a));
+    EXPECT_EQ("Synth Output", back.ProducerName(a));
     EXPECT_EQ(1, static_cast<ToyDevice*>(a)->initialized);
+    EXPECT_EQ(text, Write(back));
     EXPECT_EQ(a, back.DeviceAt(&addon->mId, &addon->mId));
 }
 
@@ -130,8 +134,10 @@ TEST_F(StudioTest, ReadingStopsAtUnknownModelsAndSkipsIncompleteDevices)
                              "<device_id>5</device_id></LbDevice>\n"
                              "</Studio>\n";
     ASSERT_EQ(B_OK, Read(studio, text));
-    ASSERT_EQ(1, studio.CountDevices());   // only the complete one before the unknown model
+    // The complete ones before the unknown model; an id that is no number is kept, flagged.
+    ASSERT_EQ(2, studio.CountDevices());
     EXPECT_EQ(3, studio.DeviceAt(0)->DeviceId());
+    EXPECT_EQ("device id '3x' is not a number from 0 to 15", studio.DeviceIdProblem(studio.DeviceAt(1)));
 
     // A document cut off inside a device adds nothing and does not hang.
     LbMidiStudio cut(&addons);
