@@ -115,23 +115,25 @@ bool ParseOscillator(const std::string& text, int32_t& type)
     return false;
 }
 
+// Each number a sound is made of, with the range its option and a preset file may hold.
 struct NumberOption {
     const char* longName;
     char shortName;
     double low, high;
     bool lowExclusive;
     std::optional<float> ParamOverrides::*field;
+    float ThudParams::*param;
 };
 
 const NumberOption kNumberOptions[] = {
-    {"frequency", 'f', 0.0, 22050.0, false, &ParamOverrides::startFreq},
-    {"duration", 'd', 0.0, kMaxDurationMs, true, &ParamOverrides::duration},
-    {"amplitude", 'a', 0.0, 10.0, false, &ParamOverrides::amplitude},
-    {"freq-curve", 0, -100.0, 100.0, false, &ParamOverrides::freqCurve},
-    {"amp-curve", 0, -100.0, 100.0, false, &ParamOverrides::ampCurve},
-    {"distortion", 0, 1.0, 10.0, false, &ParamOverrides::distortion},
-    {"cutoff", 0, 20.0, 20000.0, false, &ParamOverrides::cutoff},
-    {"resonance", 0, 0.1, 4.0, false, &ParamOverrides::resonance},
+    {"frequency", 'f', 0.0, 22050.0, false, &ParamOverrides::startFreq, &ThudParams::startFreq},
+    {"duration", 'd', 0.0, kMaxDurationMs, true, &ParamOverrides::duration, &ThudParams::duration},
+    {"amplitude", 'a', 0.0, 10.0, false, &ParamOverrides::amplitude, &ThudParams::amplitude},
+    {"freq-curve", 0, -100.0, 100.0, false, &ParamOverrides::freqCurve, &ThudParams::freqCurve},
+    {"amp-curve", 0, -100.0, 100.0, false, &ParamOverrides::ampCurve, &ThudParams::ampCurve},
+    {"distortion", 0, 1.0, 10.0, false, &ParamOverrides::distortion, &ThudParams::distortion},
+    {"cutoff", 0, 20.0, 20000.0, false, &ParamOverrides::cutoff, &ThudParams::cutoff},
+    {"resonance", 0, 0.1, 4.0, false, &ParamOverrides::resonance, &ThudParams::resonance},
 };
 
 struct SwitchOption {
@@ -176,6 +178,8 @@ void ParamOverrides::ApplyTo(ThudParams& p) const
 
 std::string HelpText(const std::string& topic)
 {
+    if (topic == "--version")
+        return "thud 0.1\n";
     return CommandHelp(topic);
 }
 
@@ -190,8 +194,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
     };
 
     if (args.empty())
-        return fail("no command given (try 'thud --help')");
+        return fail("no command given\n" + CommandHelp(""));
     const std::string& name = args[0];
+    if (name == "--version") {
+        command.kind = ThudCommand::kHelp;
+        command.helpTopic = "--version";
+        result.ok = true;
+        return result;
+    }
     if (name == "-h" || name == "--help" || name == "help") {
         command.kind = ThudCommand::kHelp;
         if (name == "help" && args.size() > 1)
@@ -328,33 +338,20 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args)
 
 std::string CheckRenderable(const ThudParams& p)
 {
-    const float values[] = {p.startFreq, p.duration, p.amplitude, p.freqCurve,
-                            p.ampCurve, p.distortion, p.cutoff, p.resonance};
-    for (float v : values) {
-        if (!std::isfinite(v))
-            return "the settings hold a value that is not a number";
-    }
-    std::ostringstream s;
-    if (!(p.duration > 0.0f)) {
-        s << "the duration must be above 0 ms (it is " << p.duration << ")";
-        return s.str();
-    }
-    if (p.duration > kMaxDurationMs) {
-        s << "the duration must be at most " << kMaxDurationMs << " ms (it is " << p.duration
-          << ")";
-        return s.str();
-    }
-    if (p.filterOn != 0) {
-        if (!(p.cutoff > 0.0f && p.cutoff < kSampleRate / 2)) {
-            s << "the filter cutoff must be above 0 and below 22050 Hz (it is " << p.cutoff
-              << ")";
-            return s.str();
-        }
-        if (!(p.resonance > 0.0f)) {
-            s << "the filter resonance must be above 0 (it is " << p.resonance << ")";
+    for (const NumberOption& n : kNumberOptions) {
+        double v = p.*n.param;
+        // Written so that a value that is not a number fails too.
+        bool inside = (n.lowExclusive ? v > n.low : v >= n.low) && v <= n.high;
+        if (!inside) {
+            std::ostringstream s;
+            s << "the " << n.longName << " must be " << FormatRange(n.low, n.high, n.lowExclusive)
+              << " (it is " << v << ")";
             return s.str();
         }
     }
+    if (p.oscType < 1 || p.oscType > 4)
+        return "the oscillator must be 1 (sine), 2 (square), 3 (saw) or 4 (triangle) (it is "
+            + std::to_string(p.oscType) + ")";
     return "";
 }
 

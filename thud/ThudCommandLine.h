@@ -41,10 +41,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 // Help text of a command ("render", "play", "preset") or, for "", of the program.
 std::string HelpText(const std::string& topic);
 
-// Values a sound can be made from: a duration above 0 that fits in memory, finite
-// numbers, a filter cutoff below half the sample rate and a positive resonance. A preset
-// file may hold anything; this is checked after the options are applied. Returns the
-// reason, or "" when the block is usable.
+// Whether every value lies in the range its option takes (so a duration above 0 that fits
+// in memory, a filter cutoff below half the sample rate, no value that is not a number)
+// and the oscillator is one of the four. A preset file may hold anything; this is checked
+// after the options are applied. Returns the reason naming the value, or "" when the
+// block is usable.
 std::string CheckRenderable(const ThudParams& params);
 
 // The longest sound the command line makes, in milliseconds (10 minutes).

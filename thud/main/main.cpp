@@ -87,6 +87,11 @@ int WritePreset(const ThudCommand& command)
     ThudParams params;
     if (!LoadParams(command, params))
         return kExitFailure;
+    std::string problem = CheckRenderable(params);
+    if (!problem.empty()) {
+        PrintError("cannot write the preset: " + problem);
+        return kExitFailure;
+    }
     std::string error;
     if (WritePresetToFile(command.outputPath, params, error) != 0) {
         PrintError(error);

@@ -131,25 +131,45 @@ TEST(CommandLineTest, BadCommandLinesAreRefusedWithTheReason)
     }
 }
 
-TEST(CommandLineTest, SettingsFromAPresetAreCheckedBeforeRendering)
+TEST(CommandLineTest, EveryPresetValueOutsideItsRangeIsNamed)
 {
     ThudParams p;
     EXPECT_EQ(CheckRenderable(p), "");
-    p.duration = 0;
-    EXPECT_NE(CheckRenderable(p).find("duration"), std::string::npos);
-    p.duration = -3;
-    EXPECT_NE(CheckRenderable(p).find("duration"), std::string::npos);
-    p.duration = 1e9f;
-    EXPECT_NE(CheckRenderable(p).find("duration"), std::string::npos);
+    const float kNan = std::numeric_limits<float>::quiet_NaN();
+    const float kInf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float ThudParams::*field;
+        float value;
+        const char* named;
+    };
+    const Case cases[] = {
+        {&ThudParams::duration, 0, "the duration must be above 0"},
+        {&ThudParams::duration, -3, "duration"},
+        {&ThudParams::duration, 1e9f, "duration"},
+        {&ThudParams::startFreq, 1e30f, "the frequency must be from 0 to 22050 (it is 1e+30)"},
+        {&ThudParams::startFreq, -1e30f, "frequency"},
+        {&ThudParams::startFreq, 3.4e38f, "frequency"},
+        {&ThudParams::startFreq, kInf, "frequency"},
+        {&ThudParams::amplitude, kNan, "the amplitude must be from 0 to 10 (it is nan)"},
+        {&ThudParams::freqCurve, 101, "freq-curve"},
+        {&ThudParams::ampCurve, kNan, "amp-curve"},
+        {&ThudParams::distortion, 0.5f, "distortion"},
+        {&ThudParams::cutoff, 30000, "cutoff"},   // even with the filter off
+        {&ThudParams::resonance, 0, "resonance"},
+    };
+    for (const Case& c : cases) {
+        p = ThudParams{};
+        p.*c.field = c.value;
+        EXPECT_NE(CheckRenderable(p).find(c.named), std::string::npos) << c.named << ": " << CheckRenderable(p);
+    }
+    for (int32_t oscillator : {0, 5, -1}) {
+        p = ThudParams{};
+        p.oscType = oscillator;
+        EXPECT_NE(CheckRenderable(p).find("the oscillator must be 1"), std::string::npos) << oscillator;
+    }
     p = ThudParams{};
-    p.amplitude = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_NE(CheckRenderable(p).find("not a number"), std::string::npos);
-    p = ThudParams{};
-    p.cutoff = 30000;
-    EXPECT_EQ(CheckRenderable(p), "");  // the filter is off
-    p.filterOn = 1;
-    EXPECT_NE(CheckRenderable(p).find("cutoff"), std::string::npos);
-    p.cutoff = 1000;
-    p.resonance = 0;
-    EXPECT_NE(CheckRenderable(p).find("resonance"), std::string::npos);
+    p.oscType = 4;
+    p.resonance = 4;
+    p.startFreq = 0;
+    EXPECT_EQ(CheckRenderable(p), "");
 }
