@@ -1,6 +1,7 @@
 #include "cli/LbCliArgs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -13,7 +14,7 @@ LbCliArgs::LbCliArgs(const std::vector<std::string>& args, const std::vector<std
             mWords.push_back(arg);
             continue;
         }
-        std::string name = arg, value;
+        std::string name = arg == "-h" ? "--help" : arg, value;
         size_t equals = arg.find('=');
         bool inlineValue = arg.rfind("--", 0) == 0 && equals != std::string::npos;
         if (inlineValue) {
@@ -24,7 +25,10 @@ LbCliArgs::LbCliArgs(const std::vector<std::string>& args, const std::vector<std
             mValues[name].push_back("");
         } else if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
             if (!inlineValue) {
-                if (i + 1 >= args.size()) {
+                // The next word is another option (not a negative number): the value is missing.
+                bool missing = i + 1 >= args.size() ||
+                               (args[i + 1].size() > 1 && args[i + 1][0] == '-' && !isdigit(static_cast<unsigned char>(args[i + 1][1])));
+                if (missing) {
                     mError = "option " + name + " needs a value";
                     return;
                 }

@@ -82,7 +82,9 @@ std::vector<std::string> With(std::vector<std::string> a, const std::vector<std:
 bool SelectBanks(LbDeviceSnapshotI* snapshot, const LbCliArgs& args, std::vector<LbBankSnapshotI*>* banks,
                  std::string* error)
 {
-    std::vector<std::string> names = args.Values("--bank");
+    std::vector<std::string> names;
+    for (const std::string& name : args.Values("--bank"))
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     if (names.empty()) {
         *banks = snapshot->Snapshots();
         return true;
@@ -99,10 +101,21 @@ bool SelectBanks(LbDeviceSnapshotI* snapshot, const LbCliArgs& args, std::vector
     return true;
 }
 
+// Reads a library for a command. What was wrong in a damaged one is told on stderr and
+// makes `damaged` true: the command goes on with what could be read, then fails.
+LbDeviceSnapshotI* ReadLibrary(LbCliContext& context, const std::string& path, LbDeviceI* device,
+                               std::string* error, bool* damaged)
+{
+    std::vector<std::string> problems;
+    LbDeviceSnapshotI* snapshot = context.ReadDocument(path, device, error, &problems);
+    for (const std::string& problem : problems) fprintf(stderr, "patchora: %s\n", problem.c_str());
+    *damaged = !problems.empty();
+    return snapshot;
+}
+
 bool ReadyDevice(LbDeviceI* device, std::string* error)
 {
     if (device->InitCheck() == B_OK) return true;
-    NotifyUserOfError(LB_NOT_INITIALIZED, device);
     *error = "the instrument did not answer; check the ports, the cable and the device id";
     return false;
 }
@@ -159,9 +172,14 @@ std::string FreeNameBeside(const std::string& path)
     }
 }
 
+std::string Count(long count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string Patches(long count)
 {
-    return std::to_string(count) + (count == 1 ? " patch" : " patches");
+    return Count(count, "patch", "patches");
 }
 
 int Receive(const std::vector<std::string>& argv)
@@ -250,13 +268,16 @@ int Send(const std::vector<std::string>& argv)
     std::string error;
     LbDeviceI* device = context.ConnectedDevice(args, &error);
     if (device == nullptr) return Fail(error, 2);
-    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], device, &error));
+    bool damaged = false;
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(ReadLibrary(context, args.Words()[0], device, &error, &damaged));
     if (!snapshot) return Fail(error);
     std::vector<LbBankSnapshotI*> banks;
     if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
 
     std::vector<LbPatchI*> patches;
     for (LbBankSnapshotI* bank : banks) {
+        if (bank->Bank()->IsReadOnly() && !args.Values("--bank").empty())
+            return Fail(std::string("the bank '") + bank->Bank()->Name() + "' is read-only on the instrument; nothing was sent");
         if (bank->Bank()->IsReadOnly()) continue;
         for (LbPatchI* patch : bank->Patches()) {
             bool listed = numbers.empty() || std::find(numbers.begin(), numbers.end(), patch->Number()) != numbers.end();
@@ -266,7 +287,7 @@ int Send(const std::vector<std::string>& argv)
     if (patches.empty()) return Fail("nothing to send: no patch of the library matches");
     LbProgressBar progress;
     char text[64];
-    snprintf(text, sizeof text, "Sending %zu patches...", patches.size());
+    snprintf(text, sizeof text, "Sending %s...", Patches(long(patches.size())).c_str());
     progress.BeginStatus(text);
     progress.BeginProgress(float(patches.size()));
     status_t result = B_OK;
@@ -280,7 +301,8 @@ int Send(const std::vector<std::string>& argv)
     // What was handed to the MIDI system may still be on its way: give it time to leave.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     if (result != B_OK) return Fail("the instrument's port did not take the patches: " + std::string(strerror_status(result)));
-    fprintf(stderr, "%zu patches sent\n", patches.size());
+    fprintf(stderr, "%s sent\n", Patches(long(patches.size())).c_str());
+    if (damaged) return Fail(args.Words()[0] + " is damaged; what could be read was sent");
     return 0;
 }
 
@@ -308,8 +330,8 @@ int Import(const std::vector<std::string>& argv)
                     std::to_string(counts.offered) + " messages read)" + unplaced);
     status = librarian.SaveTo(output.c_str());
     if (status != B_OK) return Fail("cannot write " + output + ": " + strerror_status(status));
-    fprintf(stderr, "%s imported into %s from %ld messages", Patches(counts.taken - counts.replaced).c_str(),
-            output.c_str(), long(counts.offered));
+    fprintf(stderr, "%s imported into %s from %s", Patches(counts.taken - counts.replaced).c_str(), output.c_str(),
+            Count(counts.offered, "message", "messages").c_str());
     if (counts.replaced > 0)
         fprintf(stderr, "; %ld had the bank and number of another and replaced it", long(counts.replaced));
     fprintf(stderr, "%s\n", unplaced.c_str());
@@ -328,7 +350,9 @@ int Export(const std::vector<std::string>& argv)
     if (args.Words().size() != 1 || output.empty()) return Fail("usage: patchora export FILE -o FILE.syx", 2);
     LbCliContext context;
     std::string error;
-    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], context.OfflineDevice(), &error));
+    bool damaged = false;
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(
+        ReadLibrary(context, args.Words()[0], context.OfflineDevice(), &error, &damaged));
     if (!snapshot) return Fail(error);
     std::vector<LbBankSnapshotI*> banks;
     if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
@@ -349,7 +373,8 @@ int Export(const std::vector<std::string>& argv)
     if (file.InitCheck() != B_OK || file.Write(bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
         file.Commit() != B_OK)
         return Fail("cannot write " + output);
-    fprintf(stderr, "%ld patches exported to %s\n", long(count), output.c_str());
+    fprintf(stderr, "%s exported to %s\n", Patches(count).c_str(), output.c_str());
+    if (damaged) return Fail(args.Words()[0] + " is damaged; what could be read was exported");
     return 0;
 }
 
@@ -364,11 +389,15 @@ int Show(const std::vector<std::string>& argv)
     if (args.Words().size() != 1) return Fail("name one patch library to show", 2);
     LbCliContext context;
     std::string error;
-    std::unique_ptr<LbDeviceSnapshotI> snapshot(context.ReadDocument(args.Words()[0], context.OfflineDevice(), &error));
+    bool damaged = false;
+    std::unique_ptr<LbDeviceSnapshotI> snapshot(
+        ReadLibrary(context, args.Words()[0], context.OfflineDevice(), &error, &damaged));
     if (!snapshot) return Fail(error);
     std::vector<LbBankSnapshotI*> banks;
     if (!SelectBanks(snapshot.get(), args, &banks, &error)) return Fail(error, 2);
     LbShowBanks(stdout, banks, args.Has("--params"));
+    fflush(stdout);
+    if (damaged) return Fail(args.Words()[0] + " is damaged; what could be read is shown");
     return 0;
 }
 
@@ -394,6 +423,13 @@ int Studio(const std::vector<std::string>& argv)
             LbMidiServiceI* service = device->MidiService();
             bool connected = strcmp(service->MidiProducerName(), "<none>") != 0 &&
                              strcmp(service->MidiConsumerName(), "<none>") != 0;
+            std::string problem = studio.DeviceIdProblem(device);
+            if (!problem.empty()) {
+                printf("%ld  %s  --in '%s'  --out '%s'  (kept but not used: its %s)\n", long(i + 1),
+                       device->Addon()->Name(), studio.ProducerName(device).c_str(),
+                       studio.ConsumerName(device).c_str(), problem.c_str());
+                continue;
+            }
             printf("%ld  %s  device id %d  --in '%s'  --out '%s'%s\n", long(i + 1), device->Addon()->Name(),
                    int(device->DeviceId()), studio.ProducerName(device).c_str(), studio.ConsumerName(device).c_str(),
                    !connected ? "  (ports not found)" : device->InitCheck() == B_OK ? "" : "  (not answering)");
@@ -404,17 +440,35 @@ int Studio(const std::vector<std::string>& argv)
         long id = 0;
         if (args.Has("--device-id") && !LbParseInt(args.Value("--device-id"), 0, 15, &id))
             return Fail("--device-id takes a number from 0 to 15", 2);
-        if (args.Value("--in").empty() || args.Value("--out").empty())
+        std::string in = args.Value("--in"), out = args.Value("--out");
+        if (in.empty() || out.empty())
             return Fail("name the instrument's ports with --in PORT and --out PORT (see 'patchora ports')", 2);
+        for (int32 i = 0; i < studio.CountDevices(); i++) {
+            LbDeviceI* other = studio.DeviceAt(i);
+            if (studio.ProducerName(other) == in && studio.ConsumerName(other) == out && other->DeviceId() == id &&
+                studio.DeviceIdProblem(other).empty())
+                return Fail("instrument " + std::to_string(i + 1) + " already has these ports and device id");
+        }
+        // The interface may be unplugged now: a port not found is said, and kept all the same.
+        BMidiProducer* producer = BMidiRoster::FindProducer(in.c_str());
+        BMidiConsumer* consumer = BMidiRoster::FindConsumer(out.c_str());
+        if (producer == nullptr)
+            fprintf(stderr, "patchora: there is no MIDI input port named '%s' now (see 'patchora ports')\n", in.c_str());
+        if (consumer == nullptr)
+            fprintf(stderr, "patchora: there is no MIDI output port named '%s' now (see 'patchora ports')\n", out.c_str());
+        if (producer) producer->Release();
+        if (consumer) consumer->Release();
         LbDeviceI* device = context.Addons().AddonAt(0)->NewDevice();
         device->SetDeviceId(int16(id));
-        studio.AddDevice(device, args.Value("--out").c_str(), args.Value("--in").c_str());
+        studio.AddDevice(device, out.c_str(), in.c_str());
         if (!context.SaveStudio()) return 1;
         printf("Added instrument %ld: %s, device id %ld\n", long(studio.CountDevices()), device->Addon()->Name(), id);
         if (device->InitCheck() != B_OK)
             fprintf(stderr, "patchora: the instrument did not answer yet; it is remembered all the same\n");
         return 0;
     }
+    if (verb == "remove" && args.Words().size() == 1)
+        return Fail("name the instrument to remove: patchora studio remove N (N as 'patchora studio list' shows it)", 2);
     if (verb == "remove" && args.Words().size() == 2) {
         long index;
         if (!LbParseInt(args.Words()[1], 1, 1000000, &index) || studio.DeviceAt(int32(index - 1)) == nullptr)
@@ -435,7 +489,12 @@ int LbRunCommand(const std::vector<std::string>& args)
         {"ports", Ports},   {"receive", Receive}, {"send", Send},   {"import", Import},
         {"export", Export}, {"show", Show},       {"studio", Studio},
     };
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(kUsage);
+    if (args.empty()) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return Usage(kUsage);
+    if (args[0] == "--version") return Usage("patchora 0.1\n");
     auto it = commands.find(args[0]);
     if (it == commands.end()) return Fail("unknown command '" + args[0] + "'\n" + kUsage, 2);
     LbInstallFileTypes();

@@ -49,6 +49,8 @@ LbMidiStudio& LbCliContext::Studio()
 {
     if (mStudio) return *mStudio;
     mStudio.reset(new LbMidiStudio(mAddons.get()));
+    // Asking a silent instrument for its tables takes seconds: say what is going on.
+    mStudio->SetStatusListener([](const char* text) { fprintf(stderr, "patchora: %s\n", text); });
     std::unique_ptr<BFile> file(SettingsFile(B_READ_ONLY, kStudioFile, kSettingsType));
     if (file) {
         BBufferIO buffered(file.get(), 65536, false);
@@ -90,6 +92,12 @@ LbDeviceI* LbCliContext::ConnectedDevice(const LbCliArgs& args, std::string* err
             *error = "the studio has no instrument " + args.Value("--studio") + " (see 'patchora studio list')";
             return nullptr;
         }
+        std::string problem = Studio().DeviceIdProblem(device);
+        if (!problem.empty()) {
+            *error = "instrument " + args.Value("--studio") + " cannot be used: its " + problem +
+                     " (remove it and add it again with 'patchora studio')";
+            return nullptr;
+        }
         LbMidiServiceI* service = device->MidiService();
         if (strcmp(service->MidiProducerName(), "<none>") == 0 || strcmp(service->MidiConsumerName(), "<none>") == 0) {
             *error = "the ports of instrument " + args.Value("--studio") + " ('" + Studio().ProducerName(device) +
@@ -106,6 +114,8 @@ LbDeviceI* LbCliContext::ConnectedDevice(const LbCliArgs& args, std::string* err
     }
     std::string in = args.Value("--in"), out = args.Value("--out");
     if (args.Has("--simulate")) {
+        // The simulator runs in this process: no MIDI system is asked for, so none is missed.
+        setenv("SUITE_MIDI_API", "none", 1);
         if (!mSimulator) {
             auto simulator = std::make_shared<morpheus_sim::MorpheusSimulator>(uint8_t(id));
             mSimulator.reset(new morpheus_sim::SimulatorEndpoints(simulator));
@@ -150,7 +160,8 @@ LbDeviceI* LbCliContext::OfflineDevice()
     return device;
 }
 
-LbDeviceSnapshotI* LbCliContext::ReadDocument(const std::string& path, LbDeviceI* device, std::string* error)
+LbDeviceSnapshotI* LbCliContext::ReadDocument(const std::string& path, LbDeviceI* device, std::string* error,
+                                              std::vector<std::string>* problems)
 {
     BFile file(path.c_str(), B_READ_ONLY);
     if (file.InitCheck() != B_OK) {
@@ -170,5 +181,13 @@ LbDeviceSnapshotI* LbCliContext::ReadDocument(const std::string& path, LbDeviceI
     }
     auto* snapshot = new LbDeviceSnapshot(device);
     snapshot->ReadFrom(&stream, nullptr, nullptr);
+    if (problems != nullptr) {
+        for (const LbXmlProblem& problem : stream.Problems())
+            problems->push_back(path + ": line " + std::to_string(problem.line) + ", " + problem.element + ": " +
+                                problem.what);
+        if (stream.ProblemCount() > stream.Problems().size())
+            problems->push_back(path + ": " + std::to_string(stream.ProblemCount() - stream.Problems().size()) +
+                                " more problems");
+    }
     return snapshot;
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class LbCliArgs;
 class LbDeviceAddons;
@@ -35,8 +36,11 @@ public:
     LbDeviceI* OfflineDevice();
 
     // Reads a patch-library document into a new snapshot of `device`; null with a message
-    // when the file cannot be read or holds no patches of that device's model.
-    LbDeviceSnapshotI* ReadDocument(const std::string& path, LbDeviceI* device, std::string* error);
+    // when the file cannot be read or holds no patches of that device's model. What was
+    // wrong in a damaged document (whose readable patches are kept) goes to `problems`,
+    // one line each ("FILE: line N, ELEMENT: what").
+    LbDeviceSnapshotI* ReadDocument(const std::string& path, LbDeviceI* device, std::string* error,
+                                    std::vector<std::string>* problems = nullptr);
 
 private:
     std::unique_ptr<LbDeviceAddons> mAddons;

@@ -2,6 +2,8 @@
 
 #include "media/RtAudioCompat.h"
 
+#include <alsa/error.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -19,6 +21,10 @@ int DeviceCallback(void* output, void* /*input*/, unsigned int frames, double /*
     static_cast<SoundPlayer*>(user)->FillBuffer(output, frames);
     return 0;
 }
+
+// libasound prints its own lines on standard error when it finds no card; the player's
+// error says what matters in one line.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 size_t SampleSize(const SoundPlayer::Format& format)
 {
@@ -40,6 +46,7 @@ SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc
     }
     fFormat.byte_order = B_MEDIA_HOST_ENDIAN;
 
+    snd_lib_error_set_handler(&QuietAlsa);
     std::string tried;
     for (RtAudio::Api api : rtaudio_compat::PreferredApis()) {
         std::string reason;

@@ -9,6 +9,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -180,6 +181,10 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
     silent.duration = 0;
     std::string error;
     ASSERT_EQ(WritePresetToFile(PathOf("zero.thud"), silent, error), 0);
+    ThudParams wild;
+    wild.startFreq = std::numeric_limits<float>::quiet_NaN();
+    wild.oscType = 5;
+    ASSERT_EQ(WritePresetToFile(PathOf("wild.thud"), wild, error), 0);
     fs::create_directory(PathOf("folder.wav"));
 
     struct Case {
@@ -202,6 +207,12 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
         {"render -o " + PathOf("folder.wav"), 1, "Is a directory"},
         {"preset " + PathOf("missing.thud") + " -o " + PathOf("old.wav"), 1,
          "cannot open the preset file"},
+        {"render " + PathOf("wild.thud") + " -o " + PathOf("old.wav"), 1,
+         "the frequency must be from 0 to 22050 (it is nan)"},
+        {"render " + PathOf("wild.thud") + " -f 100 -o " + PathOf("old.wav"), 1,
+         "the oscillator must be 1 (sine)"},
+        {"preset " + PathOf("wild.thud") + " -o " + PathOf("copy.thud"), 1,
+         "cannot write the preset: the frequency must be"},
         {"preset -o " + PathOf("folder.wav"), 1, "Is a directory"},
         {"mix", 2, "unknown command"},
     };
@@ -217,7 +228,7 @@ TEST_F(ProgramTest, BadInputIsRefusedAndLeavesNothingHalfWritten)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "keep me");
     EXPECT_TRUE(fs::is_empty(PathOf("folder.wav")));
     EXPECT_EQ(Entries(), (std::vector<std::string>{"folder.wav", "letter-o.thud", "old.wav",
-                                                    "zero.thud"}));
+                                                    "wild.thud", "zero.thud"}));
 }
 
 TEST_F(ProgramTest, SavingKeepsLinksModesAndPipes)
@@ -252,6 +263,14 @@ TEST_F(ProgramTest, EveryCommandHasHelp)
         Outcome run = RunThud(arguments);
         EXPECT_EQ(run.status, 0) << arguments;
         EXPECT_NE(run.output.find("Usage: thud"), std::string::npos) << run.output;
+    }
+    Outcome bare = RunThud("");
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_NE(bare.output.find("Usage: thud"), std::string::npos) << bare.output;
+    Outcome version = RunThud("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "thud 0.1\n");
+    {
     }
 }
 

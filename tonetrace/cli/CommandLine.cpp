@@ -21,7 +21,7 @@ const char kUsage[] =
 bool IsCommandLineRequest(int argc, const char* const* argv) {
   if (argc < 2) return false;
   const std::string first = argv[1];
-  return first == "notes" || first == "-h" || first == "--help" || first == "help" ||
+  return first == "notes" || first == "-h" || first == "--help" || first == "help" || first == "--version" ||
          (!first.empty() && first[0] != '-' && first.find('=') == std::string::npos);
 }
 
@@ -33,6 +33,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   const std::string command = argv[1];
   if (command == "-h" || command == "--help" || command == "help") {
     out << kUsage;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    out << "tonetrace 0.1\n";
     return kExitOk;
   }
   if (command == "notes") return RunNotesCommand(argc - 2, argv + 2, out, err);

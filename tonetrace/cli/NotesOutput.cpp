@@ -26,8 +26,7 @@ void WriteChanges(std::ostream& out, const std::vector<TimedValue>& changes) {
 
 void WriteNotesTsv(std::ostream& out, const std::vector<TranscribedNote>& notes) {
   for (const TranscribedNote& n : notes) {
-    Fixed(out, n.note);
-    out << '\t';
+    out << n.note << '\t';
     Fixed(out, n.onset);
     out << '\t';
     Fixed(out, n.offset);

@@ -49,8 +49,8 @@ std::string UsageText(const char* program)
 		"                         (default omni: every channel)\n"
 		"  --memory FILE.syx      take the dumps of FILE (e.g. a whole-device dump) as memory\n"
 		"  --instrument-list FILE report the instrument list held in FILE\n"
-		"                         (default: " + (DefaultInstrumentListPath().empty()
-			? std::string("none") : DefaultInstrumentListPath()) + " when present)\n"
+		"                         (default: the suite's test data morpheus/instrument-list.syx\n"
+		"                         when it is there)\n"
 		"  --own-instrument-list  report the simulator's own instrument list\n"
 		"  --api alsa|jack        MIDI system (default: $SUITE_MIDI_API, else ALSA, else JACK)\n"
 		"  --verbose              print a line for every message handled\n"

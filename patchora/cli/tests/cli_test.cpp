@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -44,11 +45,22 @@ protected:
 TEST_F(Cli, HelpForEveryCommandAndClearErrorsForBadUse)
 {
     for (const char* command : {"ports", "receive", "send", "import", "export", "show", "studio"}) {
-        ProgramResult help = Run({command, "--help"});
-        EXPECT_EQ(0, help.status) << command;
-        EXPECT_NE(std::string::npos, help.out.find("usage: patchora")) << command;
+        for (const char* help : {"--help", "-h"}) {
+            ProgramResult shown = Run({command, help});
+            EXPECT_EQ(0, shown.status) << command << " " << help;
+            EXPECT_NE(std::string::npos, shown.out.find("usage: patchora")) << command << " " << help;
+        }
     }
-    EXPECT_EQ(0, Run({}).status);
+    ProgramResult bare = Run({});
+    EXPECT_EQ(2, bare.status);
+    EXPECT_NE(std::string::npos, bare.err.find("usage: patchora"));
+    EXPECT_EQ("patchora 0.1\n", Run({"--version"}).out);
+    ProgramResult noNumber = Run({"studio", "remove"});
+    EXPECT_EQ(2, noNumber.status);
+    EXPECT_NE(std::string::npos, noNumber.err.find("name the instrument to remove")) << noNumber.err;
+    ProgramResult noId = Run({"receive", "--simulate", "--device-id", "-o", dir + "/x.lib"});
+    EXPECT_EQ(2, noId.status);
+    EXPECT_NE(std::string::npos, noId.err.find("option --device-id needs a value")) << noId.err;
     ProgramResult unknown = Run({"frobnicate"});
     EXPECT_EQ(2, unknown.status);
     EXPECT_NE(std::string::npos, unknown.err.find("unknown command 'frobnicate'"));
@@ -92,6 +104,19 @@ TEST_F(Cli, ReceiveFromTheSimulatorAndSendBack)
     ProgramResult sent = Run({"send", "--simulate", "--bank", "Preset - RAM", "--numbers", "0-3,7", "--gap", "0", library});
     ASSERT_EQ(0, sent.status) << sent.err;
     EXPECT_NE(std::string::npos, sent.err.find("5 patches sent"));
+    ProgramResult rom = Run({"send", "--simulate", "--bank", "Preset - ROM", "--gap", "0", library});
+    EXPECT_EQ(1, rom.status);
+    EXPECT_NE(std::string::npos, rom.err.find("the bank 'Preset - ROM' is read-only on the instrument")) << rom.err;
+
+    // Repeated groups and values are told apart by their place; a bank named twice counts once.
+    EXPECT_NE(std::string::npos, params.out.find("[Pitch 2]")) << params.out.substr(0, 3000);
+    EXPECT_NE(std::string::npos, params.out.find("SegLevel 3 = "));
+    ProgramResult twice = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "--bank", "Midimap - RAM",
+                               "-o", dir + "/twice.lib"});
+    EXPECT_EQ(0, twice.status) << twice.err;
+    EXPECT_NE(std::string::npos, twice.err.find("Requesting 16 patches")) << twice.err;
+    // The built-in simulator needs no MIDI system and says nothing about one.
+    EXPECT_EQ(std::string::npos, twice.err.find("MIDI")) << twice.err;
 
     ProgramResult wrongBank = Run({"receive", "--simulate", "--bank", "Preset - Card", "-o", dir + "/card.lib"});
     EXPECT_EQ(2, wrongBank.status);
@@ -214,24 +239,79 @@ TEST_F(Cli, BadFilesGiveMessagesAndNeverDamageTheUsersFiles)
     EXPECT_EQ(1, other.status);
     EXPECT_NE(std::string::npos, other.err.find("another instrument model"));
 
-    // Broken hex and a document cut short read as far as they go.
+    // Broken hex and a document cut short: nothing readable, and said so.
     std::string broken = dir + "/broken.lib";
     std::ofstream(broken) << "<LbDevice mfg_id = 18 mod_id = 0C>\n<LbBank name = \"Preset - RAM\">\n<LbPatch>\n"
                              "<data>ZZ";
     ProgramResult partial = Run({"show", broken});
-    EXPECT_EQ(0, partial.status) << partial.err;
+    EXPECT_EQ(1, partial.status) << partial.err;
     EXPECT_NE(std::string::npos, partial.out.find("Preset - RAM: 0 patches"));
+    EXPECT_NE(std::string::npos, partial.err.find(broken + ": line 4, data: no </data> ends its text")) << partial.err;
 
     ProgramResult unwritable = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", dir + "/no/such/dir/x.lib"});
     EXPECT_EQ(1, unwritable.status);
     EXPECT_NE(std::string::npos, unwritable.err.find("cannot write"));
 }
 
+TEST_F(Cli, DamagedLibrariesKeepWhatCanBeReadAndSayWhereTheyAreDamaged)
+{
+    std::string library = dir + "/good.lib";
+    ASSERT_EQ(0, Run({"receive", "--simulate", "--bank", "Preset - RAM", "--bank", "Midimap - RAM", "-o", library}).status);
+    const std::string good = ReadAll(library);
+    const std::string midimapTag = "<LbBank name = \"Midimap - RAM\">";
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        size_t at = text.find(from);
+        return at == std::string::npos ? std::string() : text.replace(at, from.size(), to);
+    };
+    auto lineOf = [](const std::string& text, const std::string& what) {
+        return std::to_string(1 + std::count(text.begin(), text.begin() + long(text.find(what)), '\n'));
+    };
+    struct Damage {
+        const char* name;
+        std::string text;
+        std::vector<std::string> shown;   // lines of standard output
+        std::string said;                 // on standard error, after "FILE: "
+    };
+    std::string noBankEnd = replaced("\t</LbBank>\n", "");   // the first bank's
+    std::string unknown = replaced("\"Preset - RAM\"", "\"Preset - Moon\"");
+    std::string angle = replaced("\"Preset - RAM\"", "\"Preset<RAM\"");
+    std::string huge = replaced(midimapTag, "<LbBank name = \"Midimap - RAM\" note = " + std::string(10 << 20, 'x') + ">");
+    std::string cut = good.substr(0, good.find(midimapTag) + midimapTag.size() + 3000);
+    size_t whole = 0;   // midimaps whose data is complete before the cut
+    for (size_t at = cut.find("</data>", cut.find(midimapTag)); at != std::string::npos; at = cut.find("</data>", at + 1))
+        whole++;
+    const Damage damages[] = {
+        {"no bank end", noBankEnd, {"Preset - RAM: 128 patches", "Midimap - RAM: 16 patches"},
+         "line " + lineOf(noBankEnd, "<LbBank name = \"Preset - ROM\"") + ", LbBank 'Preset - RAM': no </LbBank> ends it"},
+        {"unknown bank", unknown, {"Preset - RAM: 0 patches", "Midimap - RAM: 16 patches"},
+         "line 2, LbBank 'Preset - Moon': the instrument has no bank of this name; its patches are left out"},
+        {"angle bracket", angle, {"Midimap - RAM: 16 patches"}, "line 2, LbBank 'Preset<RAM': the instrument"},
+        {"huge attribute", huge, {"Preset - RAM: 128 patches", "Midimap - RAM: 0 patches"},
+         "line " + lineOf(huge, "<LbBank name = \"Midimap") + ", document: a tag is cut off by the end of the "
+         "document or longer than 1 MB"},
+        {"cut short", cut, {"Preset - RAM: 128 patches", "Midimap - RAM: " + std::to_string(whole) + " patches"},
+         "line " + std::to_string(1 + std::count(cut.begin(), cut.begin() + long(cut.rfind('<')), '\n')) +
+             ", LbBank 'Midimap - RAM': the document ends inside it"},
+    };
+    for (const Damage& damage : damages) {
+        ASSERT_FALSE(damage.text.empty()) << damage.name;
+        std::string path = dir + "/damaged.lib";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << damage.text;
+        ProgramResult shown = Run({"show", path});
+        EXPECT_EQ(1, shown.status) << damage.name;
+        for (const std::string& line : damage.shown)
+            EXPECT_NE(std::string::npos, shown.out.find(line)) << damage.name << ": " << line << "\n" << shown.out;
+        EXPECT_NE(std::string::npos, shown.err.find("patchora: " + path + ": " + damage.said))
+            << damage.name << "\n" << shown.err.substr(0, 2000);
+        EXPECT_NE(std::string::npos, shown.err.find(path + " is damaged")) << damage.name;
+        ProgramResult exported = Run({"export", path, "-o", dir + "/damaged.syx"});
+        EXPECT_EQ(1, exported.status) << damage.name;
+    }
+}
+
 TEST_F(Cli, StudioRemembersInstruments)
 {
-    // A first receive leaves the model's tables in its cache, so adding an instrument that
-    // is not connected does not wait for it.
-    ASSERT_EQ(0, Run({"receive", "--simulate", "--bank", "Midimap - RAM", "-o", dir + "/m.lib"}).status);
     ProgramResult empty = Run({"studio", "list"});
     EXPECT_EQ(0, empty.status);
     EXPECT_NE(std::string::npos, empty.out.find("The studio is empty"));
@@ -253,6 +333,45 @@ TEST_F(Cli, StudioRemembersInstruments)
     EXPECT_EQ(2, absent.status);
     EXPECT_NE(std::string::npos, absent.err.find("are not all on this computer"));
     EXPECT_FALSE(fs::exists(dir + "/absent.lib"));
+
+    // Ports not there now are said and kept; the same instrument twice is refused.
+    ProgramResult unplugged = Run({"studio", "add", "--in", "Later Out", "--out", "Later In", "--device-id", "2"});
+    EXPECT_EQ(0, unplugged.status) << unplugged.err;
+    EXPECT_NE(std::string::npos, unplugged.err.find("there is no MIDI input port named 'Later Out' now"));
+    EXPECT_NE(std::string::npos, unplugged.err.find("there is no MIDI output port named 'Later In' now"));
+    ProgramResult twice = Run({"studio", "add", "--in", "Later Out", "--out", "Later In", "--device-id", "2"});
+    EXPECT_EQ(1, twice.status);
+    EXPECT_NE(std::string::npos, twice.err.find("instrument 2 already has these ports and device id")) << twice.err;
+}
+
+TEST_F(Cli, StudioKeepsEntriesWhoseDeviceIdIsUnusable)
+{
+    std::string studio = home + "/OrbWorks/Patchora/studio";
+    fs::create_directories(home + "/OrbWorks/Patchora");
+    std::string entries;
+    for (const char* id : {"99", "-5", "16", "abc", "3"})
+        entries += std::string("\t<LbDevice mfg_id = 18 mod_id = 0C>\n\t\t<midi_out>Out ") + id +
+                   "</midi_out>\n\t\t<midi_in>In " + id + "</midi_in>\n\t\t<device_id>" + id +
+                   "</device_id>\n\t</LbDevice>\n";
+    std::ofstream(studio) << "<Studio version = 1.0>\n" << entries << "</Studio>\n";
+
+    // Listed and flagged, never used; the instrument with a good id starts with progress shown.
+    ProgramResult listed = Run({"studio", "list"});
+    EXPECT_EQ(0, listed.status) << listed.err;
+    EXPECT_NE(std::string::npos, listed.out.find("1  E-mu Morpheus  --in 'In 99'  --out 'Out 99'  (kept but not used: "
+                                                 "its device id '99' is not a number from 0 to 15)")) << listed.out;
+    for (const char* id : {"'-5'", "'16'", "'abc'"})
+        EXPECT_NE(std::string::npos, listed.out.find(std::string("its device id ") + id)) << id;
+    EXPECT_NE(std::string::npos, listed.out.find("5  E-mu Morpheus  device id 3"));
+    EXPECT_NE(std::string::npos, listed.err.find("patchora: Initializing E-mu Morpheus - instruments...")) << listed.err;
+    ProgramResult refused = Run({"receive", "--studio", "1", "-o", dir + "/x.lib"});
+    EXPECT_EQ(2, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("instrument 1 cannot be used: its device id '99'")) << refused.err;
+
+    // Saving the studio (a change elsewhere) writes every entry back as it was.
+    ASSERT_EQ(0, Run({"studio", "remove", "5"}).status);
+    EXPECT_EQ("<Studio version = 1.0>\n" + entries.substr(0, entries.rfind("\t<LbDevice")) + "</Studio>\n",
+              ReadAll(studio));
 }
 
 } // namespace

@@ -99,6 +99,9 @@ TEST_F(NotesCommandTest, CommandLineIsCheckedWithClearMessages) {
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("--preset N"), std::string::npos);
   EXPECT_EQ(Tonetrace({}).code, kExitUsage);
+  r = Tonetrace({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "tonetrace 0.1\n");
 
   const struct { std::vector<const char*> args; const char* message; } bad[] = {
       {{"notes"}, "no sound file given"},
@@ -129,7 +132,7 @@ TEST_F(NotesCommandTest, ListsTheNoteOfASineInBothFormats) {
   ASSERT_EQ(r.code, 0) << r.err;
   const std::vector<Line> lines = ParseTsv(r.out);
   ASSERT_EQ(lines.size(), 1u) << r.out;
-  EXPECT_EQ(r.out.substr(0, 10), "69.000000\t");
+  EXPECT_EQ(r.out.substr(0, 3), "69\t");
   EXPECT_LT(lines[0].onset, 0.015);
   EXPECT_GT(lines[0].offset, 0.99);
   EXPECT_LT(lines[0].offset, 1.09);
