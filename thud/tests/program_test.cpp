@@ -284,6 +284,9 @@ TEST_F(ProgramTest, PlayWithoutAnAudioDeviceSaysSo)
     EXPECT_NE(run.output.find("thud: Cannot play the sound - No audio output device is available"),
               std::string::npos)
         << run.output;
+    // One line: the audio library's own complaints are not printed.
+    EXPECT_EQ(run.output.rfind("thud: ", 0), 0u) << run.output;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
 }
 
 TEST_F(ProgramTest, PlaysThroughJack)
