@@ -218,11 +218,13 @@ int Receive(const std::vector<std::string>& argv)
 
     int32 received = CountPatches(librarian.DeviceSnapshot());
     // What the file there now holds; a file that is no library of this model holds none.
+    // (Read with the instrument's own device: another device would keep the tables it
+    // learned in the cache file, a simulator's too.)
     int32 held = 0;
     struct stat info;
     if (stat(output.c_str(), &info) == 0) {
         std::string ignored;
-        std::unique_ptr<LbDeviceSnapshotI> old(context.ReadDocument(output, context.OfflineDevice(), &ignored));
+        std::unique_ptr<LbDeviceSnapshotI> old(context.ReadDocument(output, device, &ignored));
         if (old) held = CountPatches(old.get());
     }
     if (received == 0)

@@ -143,6 +143,9 @@ TEST_F(Cli, ReceiveNeverReplacesALibraryWithFewerPatches)
     EXPECT_TRUE(fs::exists(dir + "/backup.received-2.lib"));
     EXPECT_EQ(backup, ReadAll(library));
 
+    // The simulator's tables stay its own through all this.
+    EXPECT_FALSE(fs::exists(home + "/OrbWorks/MidiDevices/E-mu Morpheus.data"));
+
     // Asked to, it replaces the library.
     ProgramResult forced = Run({"receive", "--simulate", "--bank", "Midimap - RAM", "--force", "-o", library});
     EXPECT_EQ(0, forced.status) << forced.err;
