@@ -2,7 +2,11 @@
 // bad input, through the roster as programs use it.
 #include "MediaTestNodes.h"
 
+#include "app/Looper.h"
+#include "app/Message.h"
+#include "app/Messenger.h"
 #include "kernel/OS.h"
+#include "media/Controllable.h"
 #include "media/Buffer.h"
 #include "media/MediaAddOn.h"
 #include "media/ParameterWeb.h"
@@ -13,6 +17,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -352,10 +357,51 @@ TEST_F(MediaGraph, AnAddOnFileOffersFlavorsAndMakesWorkingNodes)
 	collector->Release();
 }
 
-TEST_F(MediaGraph, ParametersChangeOnTheNodesThreadAndWebsListThem)
+// Collects the parameter changes the roster tells it about.
+class ParameterWatcher : public BLooper {
+public:
+	ParameterWatcher() : BLooper("watcher") {}
+	void MessageReceived(BMessage* message) override
+	{
+		if (message->what != B_MEDIA_NEW_PARAMETER_VALUE) {
+			BLooper::MessageReceived(message);
+			return;
+		}
+		std::lock_guard<std::mutex> guard(fLock);
+		int32 id = 0;
+		const void* data = nullptr;
+		ssize_t size = 0;
+		message->FindInt32("parameter", &id);
+		if (message->FindData("value", B_RAW_TYPE, &data, &size) == B_OK && size == 4)
+			std::memcpy(&fValue, data, 4);
+		fParameter = id;
+		fChanged.notify_all();
+	}
+	// The value of the first change of parameter id (NAN after 20 s without one).
+	float WaitFor(int32 id)
+	{
+		std::unique_lock<std::mutex> guard(fLock);
+		if (!fChanged.wait_for(guard, std::chrono::seconds(20), [&] { return fParameter == id; }))
+			return NAN;
+		return fValue;
+	}
+
+private:
+	std::mutex fLock;
+	std::condition_variable fChanged;
+	int32 fParameter = -1;
+	float fValue = 0;
+};
+
+TEST_F(MediaGraph, ParametersChangeOnTheNodesThreadAndWatchersHearOfIt)
 {
 	auto* tone = new ToneGeneratorNode(440.0f, -6.0f);
 	ASSERT_EQ(roster->RegisterNode(tone), B_OK);
+	auto* watcher = new ParameterWatcher;
+	watcher->Run();
+	ASSERT_EQ(roster->StartWatching(BMessenger(watcher), tone->Node(),
+		B_MEDIA_NEW_PARAMETER_VALUE), B_OK);
+
 	BParameterWeb* web = nullptr;
 	ASSERT_EQ(roster->GetParameterWebFor(tone->Node(), &web), B_OK);
 	ASSERT_EQ(web->CountParameters(), 2);
@@ -367,22 +413,22 @@ TEST_F(MediaGraph, ParametersChangeOnTheNodesThreadAndWebsListThem)
 	EXPECT_EQ(web->Node(), tone->Node());
 	float hz = 1000.0f;
 	ASSERT_EQ(frequency->SetValue(&hz, sizeof(hz), 0), B_OK);
+	EXPECT_EQ(watcher->WaitFor(1), 1000.0f);
 	float got = 0;
 	size_t size = sizeof(got);
-	// The change is an event on the node's thread: read until it arrived.
-	for (int i = 0; i < 200 && got != 1000.0f; i++) {
-		size = sizeof(got);
-		ASSERT_EQ(frequency->GetValue(&got, &size, nullptr), B_OK);
-		if (got != 1000.0f)
-			snooze(10000);
-	}
+	ASSERT_EQ(frequency->GetValue(&got, &size, nullptr), B_OK);
 	EXPECT_EQ(got, 1000.0f);
 	size = 2;
 	EXPECT_EQ(roster->GetParameterValue(tone->Node(), 1, &got, &size, nullptr), B_NO_MEMORY);
 	size = sizeof(got);
 	EXPECT_EQ(roster->GetParameterValue(tone->Node(), 77, &got, &size, nullptr), B_BAD_INDEX);
+
+	EXPECT_EQ(roster->StopWatching(BMessenger(watcher), tone->Node(),
+		B_MEDIA_NEW_PARAMETER_VALUE), B_OK);
 	delete web;
 	tone->Release();
+	if (watcher->Lock())
+		watcher->Quit();
 }
 
 TEST_F(MediaGraph, TheDefaultInputCanBeAToneGenerator)
