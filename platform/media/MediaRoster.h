@@ -22,7 +22,9 @@
 // from the environment variable SUITE_AUDIO_INPUT: "tone:FREQ[:LEVEL[:CHANNELS]]" makes a
 // sine generator (LEVEL in dBFS, default -6; the way tests and machines without a sound
 // card get a signal), "file:PATH" plays a sound file in a loop, anything else (or unset)
-// opens the system's audio input device.
+// opens the system's audio input: the JACK server's capture ports when a server answers
+// (JACK ports capture_1, capture_2 of the process's client), else RtAudio's default input
+// (DeviceNodes.h).
 //
 // Lifetime: one roster per process (Roster()), never deleted. Calls that hand out a node
 // (GetNodeFor, GetAudioInput, GetAudioOutput, GetTimeSource, MakeTimeSourceFor,

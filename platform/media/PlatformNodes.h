@@ -6,7 +6,8 @@
 //                       audio at the file's rate and channels; seeks; loops on request);
 //   SoundFileWriterNode writes what it receives to a WAV file (16-bit PCM unless told
 //                       otherwise), replacing the file whole when the stream ends, the
-//                       node stops or the input disconnects.
+//                       node stops or the input disconnects;
+//   AudioInputNode, AudioOutputNode (DeviceNodes.h): the system's audio input and output.
 // The roster's SniffRef finds SoundFileReaderNode for any file libsndfile opens.
 //
 // Threads: as for every node (MediaNode.h). The writer does its file I/O on its own
