@@ -17,30 +17,31 @@ protected:
 TEST(CaptureMemory, CaptureAndReadsAllocateNothingOnceRunning)
 {
 	DirectRecorder recorder;
-	std::vector<int16> capture(2 * 256, 1000);
-	std::vector<int16> full(2 * 1024, 2000);
+	// One piece more than the FIFO holds, and reads that empty it again.
+	constexpr int32 kOverfull = Recorder::kFifoBytes + 512;
+	constexpr int32 kReads = Recorder::kFifoBytes / 1024;
+	std::vector<int16> capture(kOverfull / 2, 1000);
 	std::vector<int16> out(2 * 256);
-	// The first read starts the stream (and allocates its FIFO).
-	recorder.Record(capture.data(), 1024);
+	auto cycle = [&] {
+		recorder.Record(capture.data(), kOverfull);
+		for (int32 r = 0; r < kReads; r++)
+			recorder.Read(reinterpret_cast<char*>(out.data()), 256);
+	};
 	micfeed::SetMultiplier(30);
+	// The first read starts the stream (and allocates its FIFO); the first drop gives
+	// standard output its buffer.
+	recorder.Record(capture.data(), 1024);
 	ASSERT_EQ(recorder.Read(reinterpret_cast<char*>(out.data()), 256), 256);
-	// One drop first, so that standard output has its buffer before counting.
 	testing::internal::CaptureStdout();
-	recorder.Record(full.data(), 4096);
-	recorder.Read(reinterpret_cast<char*>(out.data()), 256);
-	recorder.Read(reinterpret_cast<char*>(out.data()), 256);
+	cycle();
 
 	AllocationCounter counter(AllocationCounter::kAllThreads);
-	for (int i = 0; i < 1000; i++) {
-		recorder.Record(capture.data(), 1024);
-		recorder.Record(full.data(), 4096);   // 6 of its 8 pieces find no room
-		recorder.Read(reinterpret_cast<char*>(out.data()), 256);
-		recorder.Read(reinterpret_cast<char*>(out.data()), 256);
-	}
+	for (int i = 0; i < 1000; i++)
+		cycle();
 	const long allocations = counter.Count();
 	testing::internal::GetCapturedStdout();
 	EXPECT_EQ(allocations, 0);
-	EXPECT_EQ(recorder.DroppedChunks(), 1 * 4 + 1000 * 6);
+	EXPECT_EQ(recorder.DroppedChunks(), 1001);
 	micfeed::SetMultiplier(micfeed::kDefaultAmplification);
 }
 

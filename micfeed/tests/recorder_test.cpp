@@ -76,7 +76,7 @@ TEST_F(RecorderTest, AThousandFrameReadTakesTheFifoEmptyInQuarterPieces)
 		expected.insert(expected.end(), frames.begin(), frames.end());
 		EXPECT_EQ(returned.load(), -2) << "returned before piece " << piece;
 		recorder.Record(frames.data(), frames.size() * sizeof(int16));
-		ASSERT_TRUE(WaitFor([&] { return recorder.Fifo()->spaceleft() == 2048; }))
+		ASSERT_TRUE(WaitFor([&] { return recorder.Fifo()->spaceleft() == Recorder::kFifoBytes; }))
 			<< "piece " << piece << " was not read";
 	}
 	player.join();
@@ -171,9 +171,9 @@ TEST_F(RecorderTest, AFullFifoDropsCaptureWithoutBlockingTheCaptureThread)
 	ASSERT_EQ(recorder.Read(reinterpret_cast<char*>(out.data()), 256), 256);
 	capture.join();
 
-	// Nobody reads now: 3 × 1024 bytes into 2048.
+	// Nobody reads now: two pieces more than the FIFO holds.
 	testing::internal::CaptureStdout();
-	for (int i = 0; i < 3; i++) {
+	for (int i = 0; i < Recorder::kFifoBytes / 1024 + 1; i++) {
 		std::vector<int16> copy = ZeroMeanPiece(int16(i));
 		recorder.Record(copy.data(), copy.size() * sizeof(int16));
 	}

@@ -27,11 +27,10 @@ void Terminate(char (&text)[256])
 
 }  // namespace
 
-DecoderLibrary::~DecoderLibrary()
-{
-	if (fImage >= 0)
-		unload_add_on(fImage);
-}
+// The library stays loaded until the process ends: a plug-in may leave threads of its own
+// running after its last stream (a media roster, a sound server's client), and unloading
+// their code under them would crash the player.
+DecoderLibrary::~DecoderLibrary() = default;
 
 bool DecoderLibrary::Load(const std::string& path, std::string& error)
 {

@@ -5,8 +5,8 @@
 // that are not the player's (wrong tag or layout version, missing operations, a stream
 // format the player cannot take) gives false and a sentence for the user; nothing the
 // plug-in returned is trusted before it is checked.
-// Lifetime: a DecoderStream must go before the DecoderLibrary it came from (the library's
-// code goes with it).
+// Lifetime: a DecoderStream must go before the DecoderLibrary it came from. The file stays
+// loaded until the process ends (its threads may outlive its streams).
 // Threads: one thread uses a library and its stream at a time.
 #pragma once
 

@@ -18,7 +18,7 @@ class WavSink : public AudioSink {
 public:
 	bool Create(const std::string& path, int32 frameRate, int32 channels, std::string& error)
 	{
-		if (fWriter.Create(path, frameRate, channels) != MediaFileWriter::kOk) {
+		if (fWriter.Create(path, frameRate, channels) != B_OK) {
 			error = "cannot write '" + path + "': " + fWriter.ErrorText();
 			return false;
 		}
@@ -28,7 +28,7 @@ public:
 
 	bool Write(const int16* frames, int32 count, std::string& error) override
 	{
-		if (fWriter.WriteFrames(frames, count) == MediaFileWriter::kOk)
+		if (fWriter.WriteFrames(frames, count) == B_OK)
 			return true;
 		error = "cannot write '" + fPath + "': " + fWriter.ErrorText();
 		return false;
@@ -36,7 +36,7 @@ public:
 
 	bool Finish(std::string& error) override
 	{
-		if (fWriter.Commit() == MediaFileWriter::kOk)
+		if (fWriter.Commit() == B_OK)
 			return true;
 		error = "cannot write '" + fPath + "': " + fWriter.ErrorText();
 		return false;
@@ -59,10 +59,11 @@ public:
 		fRing(size_t(fCapacity) * channels),
 		fFree(create_sem(fCapacity, "playback free frames"))
 	{
-		SoundPlayer::Format format;
-		format.frameRate = float(frameRate);
-		format.channelCount = uint32(channels);
-		format.sampleFormat = SoundPlayer::kAudioShort;
+		SoundPlayer::Format format{};
+		format.frame_rate = float(frameRate);
+		format.channel_count = uint32(channels);
+		format.format = media_raw_audio_format::B_AUDIO_SHORT;
+		format.byte_order = B_MEDIA_HOST_ENDIAN;
 		fPlayer = std::make_unique<SoundPlayer>(format, "tunedeck-host", &Fill, this);
 	}
 
@@ -74,8 +75,8 @@ public:
 
 	bool Start(std::string& error)
 	{
-		if (fFree < 0 || fPlayer->InitCheck() != SoundPlayer::kOk
-			|| fPlayer->Start() != SoundPlayer::kOk) {
+		if (fFree < 0 || fPlayer->InitCheck() != B_OK
+			|| fPlayer->Start() != B_OK) {
 			error = "no audio output to play to: " + fPlayer->ErrorText()
 				+ " (write a file with -o instead)";
 			return false;
@@ -108,7 +109,7 @@ public:
 	bool Finish(std::string& error) override
 	{
 		// Let the ring play out: every frame free again means every frame played.
-		bigtime_t bound = bigtime_t(1e6 * fCapacity / fPlayer->OutputFormat().frameRate)
+		bigtime_t bound = bigtime_t(1e6 * fCapacity / fPlayer->OutputFormat().frame_rate)
 			+ 1000000;
 		if (acquire_sem_etc(fFree, fCapacity, B_RELATIVE_TIMEOUT, bound) == B_OK)
 			release_sem_etc(fFree, fCapacity, 0);

@@ -27,10 +27,17 @@ inline std::string ReadWhole(const std::string& path)
 	return text.str();
 }
 
+// A program started with StartProgram, to be finished with FinishProgram.
+struct StartedProgram {
+	pid_t pid = -1;
+	std::string outPath, errPath;
+};
+
 // `scratch` is a folder for the captured output; `env` holds "NAME=value" entries that
 // are added to (or replace) the test's environment.
-inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-	const std::string& scratch, const std::vector<std::string>& env = {})
+inline StartedProgram StartProgram(const std::string& program,
+	const std::vector<std::string>& args, const std::string& scratch,
+	const std::vector<std::string>& env = {})
 {
 	std::vector<std::string> environment;
 	for (char** e = environ; *e != nullptr; e++) {
@@ -54,24 +61,38 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
 		argv.push_back(arg.data());
 	argv.push_back(nullptr);
 
-	const std::string outPath = scratch + "/program.out";
-	const std::string errPath = scratch + "/program.err";
+	StartedProgram started;
+	started.outPath = scratch + "/program.out";
+	started.errPath = scratch + "/program.err";
 	posix_spawn_file_actions_t actions;
 	posix_spawn_file_actions_init(&actions);
-	posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-		0644);
-	posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-		0644);
-	ProgramRun run;
-	pid_t pid = -1;
-	int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+	posix_spawn_file_actions_addopen(&actions, 1, started.outPath.c_str(),
+		O_WRONLY | O_CREAT | O_TRUNC, 0644);
+	posix_spawn_file_actions_addopen(&actions, 2, started.errPath.c_str(),
+		O_WRONLY | O_CREAT | O_TRUNC, 0644);
+	if (posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv.data(),
+			envp.data()) != 0)
+		started.pid = -1;
 	posix_spawn_file_actions_destroy(&actions);
-	if (spawned != 0)
+	return started;
+}
+
+// Waits for the program's end and collects what it printed.
+inline ProgramRun FinishProgram(const StartedProgram& started)
+{
+	ProgramRun run;
+	if (started.pid < 0)
 		return run;
 	int status = 0;
-	waitpid(pid, &status, 0);
+	waitpid(started.pid, &status, 0);
 	run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-	run.out = ReadWhole(outPath);
-	run.err = ReadWhole(errPath);
+	run.out = ReadWhole(started.outPath);
+	run.err = ReadWhole(started.errPath);
 	return run;
+}
+
+inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+	const std::string& scratch, const std::vector<std::string>& env = {})
+{
+	return FinishProgram(StartProgram(program, args, scratch, env));
 }

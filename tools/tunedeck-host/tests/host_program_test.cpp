@@ -94,7 +94,8 @@ TEST_F(HostProgram, MicfeedWithoutAnAudioInputGivesSilenceAndOneError)
 	const std::string out = fScratch + "/silence.wav";
 	// No JACK server of this name, and none started for us.
 	ProgramRun run = Run({MICFEED_PLUGIN_PATH, "INPUT:", "--seconds", "1", "-o", out},
-		{"JACK_DEFAULT_SERVER=tunedeck-host-test-none", "JACK_NO_START_SERVER=1"});
+		{"JACK_DEFAULT_SERVER=tunedeck-host-test-none", "JACK_NO_START_SERVER=1",
+			"SUITE_AUDIO_INPUT="});
 	ASSERT_EQ(run.status, 0) << run.err;
 	EXPECT_NE(run.out.find("Plug-in: Audio Input (td-audio-in 1.1)"), std::string::npos);
 	EXPECT_NE(run.out.find("audio input (audio/x-raw)"), std::string::npos) << run.out;
@@ -107,6 +108,24 @@ TEST_F(HostProgram, MicfeedWithoutAnAudioInputGivesSilenceAndOneError)
 	EXPECT_EQ(wav.Frames(), 44100);
 	EXPECT_EQ(wav.Rms(0), 0);
 	EXPECT_EQ(wav.Rms(1), 0);
+}
+
+TEST_F(HostProgram, MicfeedRecordsTheDefaultInputIntoTheFile)
+{
+	const std::string out = fScratch + "/input.wav";
+	// The default audio input is a 440 Hz sine at -12 dBFS on two channels; x2 makes it -6.
+	ProgramRun run = Run({MICFEED_PLUGIN_PATH, "input:", "--seconds", "2",
+		"--amplification", "20", "-o", out}, {"SUITE_AUDIO_INPUT=tone:440:-12:2"});
+	ASSERT_EQ(run.status, 0) << run.err;
+	EXPECT_EQ(run.err.find("micfeed:"), std::string::npos) << run.err;
+	WavReadBack wav(out);
+	ASSERT_TRUE(wav.ok);
+	EXPECT_EQ(wav.Frames(), 88200);
+	const double level = 2 * 32767 * std::pow(10.0, -12 / 20.0) / std::sqrt(2.0);
+	for (int c = 0; c < 2; c++) {
+		EXPECT_NEAR(wav.Frequency(c, 4410), 440, 2) << c;
+		EXPECT_NEAR(wav.Rms(c, 4410), level, level * 0.03) << c;
+	}
 }
 #endif
 
