@@ -23,12 +23,8 @@ protected:
 		sHandle = dlopen(MICFEED_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
 		ASSERT_NE(sHandle, nullptr) << dlerror();
 	}
-	static void TearDownTestSuite()
-	{
-		if (sHandle != nullptr)
-			dlclose(sHandle);
-		sHandle = nullptr;
-	}
+	// The file stays loaded, as a player keeps it: what its platform code set up at load
+	// time lives as long as the process.
 	void SetUp() override
 	{
 		ASSERT_NE(sHandle, nullptr);
