@@ -5,11 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/NoteCleaner.h"
 #include "cli/NotesOutput.h"
 #include "media/SoundFileReader.h"
 
 const char kNotesUsage[] =
-    "usage: tonetrace notes FILE [--preset N] [--format tsv|json]\n"
+    "usage: tonetrace notes FILE [--preset N] [--format tsv|json] [--engine-only]\n"
     "\n"
     "Lists the notes of a monophonic recording (any sound file libsndfile reads; the left\n"
     "channel of a stereo file) as the converter would play them.\n"
@@ -21,6 +22,8 @@ const char kNotesUsage[] =
     "                   16 Basson, 17 Piccolo, 18 Flute, 19 Hautbois, 20 Flute alto\n"
     "  --format tsv     one line per note: MIDI note, onset, offset (seconds), tab-separated\n"
     "  --format json    the notes with velocity and the bend and expression changes\n"
+    "  --engine-only    the analysis engine's own note decisions, without the cleaning\n"
+    "                   that merges re-triggers, drops blips and places onsets\n"
     "  -h, --help       this text\n";
 
 namespace {
@@ -45,6 +48,10 @@ int ParseNotesArguments(int argc, const char* const* argv, NotesRequest& request
     if (arg == "-h" || arg == "--help") {
       wantsHelp = true;
       return kExitOk;
+    }
+    if (arg == "--engine-only") {
+      request.engineOnly = true;
+      continue;
     }
     if (arg == "--preset" || arg == "--format") {
       if (i + 1 >= argc) {
@@ -86,7 +93,7 @@ int ParseNotesArguments(int argc, const char* const* argv, NotesRequest& request
 }
 
 bool TranscribeFile(const NotesRequest& request, NoteTranscriber& transcriber,
-                    double& sampleRate, std::string& error) {
+                    double& sampleRate, std::string& error, std::vector<int16_t>* keep) {
   const InstrumentPreset* preset = FindPreset(request.preset);
   if (preset == nullptr) {
     error = "no preset " + std::to_string(request.preset);
@@ -116,9 +123,22 @@ bool TranscribeFile(const NotesRequest& request, NoteTranscriber& transcriber,
     if (got == 0) break;
     for (int64_t i = 0; i < got; ++i) mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i * channels)];
     transcriber.Feed(mono.data(), got);
+    if (keep != nullptr) keep->insert(keep->end(), mono.begin(), mono.begin() + got);
   }
   transcriber.Finish();
   return true;
+}
+
+std::vector<TranscribedNote> ListNotes(const NotesRequest& request, double& sampleRate,
+                                       std::string& error, bool& ok) {
+  NoteTranscriber transcriber;
+  std::vector<int16_t> samples;
+  ok = TranscribeFile(request, transcriber, sampleRate, error,
+                      request.engineOnly ? nullptr : &samples);
+  if (!ok) return {};
+  if (request.engineOnly) return transcriber.Notes();
+  return CleanNotes(transcriber.Notes(), FindPreset(request.preset)->fields.bendRange, samples,
+                    sampleRate);
 }
 
 int RunNotesCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -133,16 +153,17 @@ int RunNotesCommand(int argc, const char* const* argv, std::ostream& out, std::o
     out << kNotesUsage;
     return kExitOk;
   }
-  NoteTranscriber transcriber;
   double sampleRate = 0;
-  if (!TranscribeFile(request, transcriber, sampleRate, error)) {
+  bool ok = false;
+  const std::vector<TranscribedNote> notes = ListNotes(request, sampleRate, error, ok);
+  if (!ok) {
     err << "tonetrace notes: " << error << "\n";
     return kExitFailure;
   }
   if (request.format == NotesFormat::kJson)
-    WriteNotesJson(out, transcriber.Notes(), sampleRate, request.preset);
+    WriteNotesJson(out, notes, sampleRate, request.preset);
   else
-    WriteNotesTsv(out, transcriber.Notes());
+    WriteNotesTsv(out, notes);
   out.flush();
   return out ? kExitOk : kExitFailure;
 }

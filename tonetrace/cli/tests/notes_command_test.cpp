@@ -98,6 +98,7 @@ TEST_F(NotesCommandTest, CommandLineIsCheckedWithClearMessages) {
   r = Tonetrace({"notes", "--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("--preset N"), std::string::npos);
+  EXPECT_NE(r.out.find("--engine-only"), std::string::npos);
   EXPECT_EQ(Tonetrace({}).code, kExitUsage);
   r = Tonetrace({"--version"});
   EXPECT_EQ(r.code, 0);
