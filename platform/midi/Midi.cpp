@@ -24,14 +24,10 @@ void BMidi::AllNotesOff(bool justChannel, uint32 time)
 		ControlChange(channel, 123, 0, time);
 }
 
-void BMidi::NoteStarted(uchar channel, uchar note)
+bool BMidi::TrackNote(uchar channel, uchar note, uchar velocity, bool noteOn)
 {
-	if (midi_internal::ValidChannelMessage(channel, note))
-		fSounding.set((channel - 1) * 128u + note);
-}
-
-void BMidi::NoteEnded(uchar channel, uchar note)
-{
-	if (midi_internal::ValidChannelMessage(channel, note))
-		fSounding.reset((channel - 1) * 128u + note);
+	if (!midi_internal::ValidChannelMessage(channel, note, velocity))
+		return false;
+	fSounding.set((channel - 1) * 128u + note, noteOn && velocity > 0);
+	return true;
 }

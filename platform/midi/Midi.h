@@ -38,10 +38,10 @@ public:
 	virtual void AllNotesOff(bool justChannel = true, uint32 time = B_NOW);
 
 protected:
-	// The notes this object saw start and not end (for AllNotesOff); kept by the hooks
-	// of the objects that want it. Guarded by the caller of the hooks.
-	void NoteStarted(uchar channel, uchar note);
-	void NoteEnded(uchar channel, uchar note);
+	// Keeps the notes this object saw start and not end (for AllNotesOff), for the hooks
+	// of the objects that want it: a Note On of velocity 0 ends a note. False for a
+	// message that is not valid (nothing kept). Guarded by the caller of the hooks.
+	bool TrackNote(uchar channel, uchar note, uchar velocity, bool noteOn);
 
 private:
 	std::bitset<16 * 128> fSounding;

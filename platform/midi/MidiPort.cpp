@@ -161,21 +161,14 @@ int32 BMidiPort::Dropped() const
 
 void BMidiPort::NoteOff(uchar channel, uchar note, uchar velocity, uint32)
 {
-	if (!ValidChannelMessage(channel, note, velocity))
-		return;
-	NoteEnded(channel, note);
-	Queue(static_cast<uint8>(0x80 | (channel - 1)), note, velocity);
+	if (TrackNote(channel, note, velocity, false))
+		Queue(static_cast<uint8>(0x80 | (channel - 1)), note, velocity);
 }
 
 void BMidiPort::NoteOn(uchar channel, uchar note, uchar velocity, uint32)
 {
-	if (!ValidChannelMessage(channel, note, velocity))
-		return;
-	if (velocity > 0)
-		NoteStarted(channel, note);
-	else
-		NoteEnded(channel, note);
-	Queue(static_cast<uint8>(0x90 | (channel - 1)), note, velocity);
+	if (TrackNote(channel, note, velocity, true))
+		Queue(static_cast<uint8>(0x90 | (channel - 1)), note, velocity);
 }
 
 void BMidiPort::KeyPressure(uchar channel, uchar note, uchar pressure, uint32)

@@ -83,21 +83,14 @@ void BMidiStore::Add(uint32 time, uint8 status, uint8 data1, int data2)
 
 void BMidiStore::NoteOff(uchar channel, uchar note, uchar velocity, uint32 time)
 {
-	if (!ValidChannelMessage(channel, note, velocity))
-		return;
-	NoteEnded(channel, note);
-	Add(time, static_cast<uint8>(0x80 | (channel - 1)), note, velocity);
+	if (TrackNote(channel, note, velocity, false))
+		Add(time, static_cast<uint8>(0x80 | (channel - 1)), note, velocity);
 }
 
 void BMidiStore::NoteOn(uchar channel, uchar note, uchar velocity, uint32 time)
 {
-	if (!ValidChannelMessage(channel, note, velocity))
-		return;
-	if (velocity > 0)
-		NoteStarted(channel, note);
-	else
-		NoteEnded(channel, note);
-	Add(time, static_cast<uint8>(0x90 | (channel - 1)), note, velocity);
+	if (TrackNote(channel, note, velocity, true))
+		Add(time, static_cast<uint8>(0x90 | (channel - 1)), note, velocity);
 }
 
 void BMidiStore::KeyPressure(uchar channel, uchar note, uchar pressure, uint32 time)
