@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 #include <jack/jack.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
@@ -42,11 +43,21 @@ void QuietFluid()
 	});
 }
 
-// Whether a JACK server answers, without starting one.
+void QuietJackMessage(const char*) {}
+
+void PrintJackMessage(const char* message)
+{
+	std::fprintf(stderr, "%s\n", message);
+}
+
+// Whether a JACK server answers, without starting one (and without libjack's complaint
+// on standard error when none does).
 bool JackServerRuns()
 {
 	jack_status_t status;
+	jack_set_error_function(QuietJackMessage);
 	jack_client_t* client = jack_client_open("synth-probe", JackNoStartServer, &status);
+	jack_set_error_function(PrintJackMessage);
 	if (client == nullptr)
 		return false;
 	jack_client_close(client);

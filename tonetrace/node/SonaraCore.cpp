@@ -43,7 +43,8 @@ int16_t DrivenSetting(int32_t id) {
 
 }  // namespace
 
-SonaraCore::SonaraCore(int8_t channel) : mChannel(channel >= 1 && channel <= 16 ? channel : 1) {
+SonaraCore::SonaraCore(int8_t channel, BMidi* synth, BMidi* port)
+    : mChannel(channel >= 1 && channel <= 16 ? channel : 1), mSynth(synth), mPort(port) {
   mValues[Slot(kVelocityTop)].f = static_cast<float>(kDefaultVelocityTopDb);
   ChangePreset(1);
 }
@@ -165,7 +166,7 @@ void SonaraCore::ChangePreset(int32_t number) {
     keep(kLowestNote, p.minNote);
     keep(kHighestNote, p.maxNote);
   }
-  mEngine = RebuildEngine(mEngine, Fields(), mRate, FloatValue(kVelocityTop));
+  Rebuild();
   const uint32_t time = Now();
   Expression(static_cast<uint8_t>(mChannel), 127, time);
   if (mOwner != nullptr) {
@@ -178,12 +179,22 @@ void SonaraCore::ChangePreset(int32_t number) {
 void SonaraCore::SetSampleRate(double rate) {
   if (!(rate > 4000 && rate < 200000) || rate == mRate) return;
   mRate = rate;
-  if (mEngine != nullptr) WFETSet(mEngine, kSetSampleRate, rate);
+  // The note range becomes periods at the new rate: the engine starts again.
+  Rebuild();
+}
+
+void SonaraCore::Rebuild() {
+  // A new engine knows nothing of the note the old one was sounding: end it here, or it
+  // would hang on the synthesizer.
+  if (mEngine != nullptr && mEngine->sounding != 0)
+    NoteOff(static_cast<uint8_t>(mChannel),
+            static_cast<int>(std::trunc(Transpose() + mEngine->currentNote)) & 0xFF, 0, Now());
+  mEngine = RebuildEngine(mEngine, Fields(), mRate, FloatValue(kVelocityTop));
 }
 
 void SonaraCore::StartClock(double milliseconds) {
   mClock = milliseconds;
-  mStoreBase = milliseconds;
+  mStoreBase.store(milliseconds);
 }
 
 void SonaraCore::AnalyseBuffer(void* data, size_t size, int32_t channels) {
@@ -225,7 +236,8 @@ BMidiStore* Recording(SonaraOwnerI* owner) {
   return owner != nullptr ? owner->RecordingStore() : nullptr;
 }
 
-uint32_t Relative(uint32_t time, double base) {
+uint32_t Relative(uint32_t time, const std::atomic<double>& storeBase) {
+  const double base = storeBase.load();
   const double t = time - base;
   return t > 0 ? static_cast<uint32_t>(t) : 0;
 }

@@ -68,8 +68,8 @@ class SonaraCore {
       kStartDistance, kHoldDistance, kIdleSpan, kSoundingSpan, kLagPenalty, kContinuity,
       kVelocityTop};
 
-  // channel 1..16 (others become 1). Applies preset 1.
-  explicit SonaraCore(int8_t channel);
+  // channel 1..16 (others become 1). Applies preset 1 (to the outputs given).
+  explicit SonaraCore(int8_t channel, BMidi* synth = nullptr, BMidi* port = nullptr);
   ~SonaraCore();
   SonaraCore(const SonaraCore&) = delete;
   SonaraCore& operator=(const SonaraCore&) = delete;
@@ -90,14 +90,17 @@ class SonaraCore {
   bool IsParameter(int32_t id) const { return Slot(id) >= 0; }
 
   // Sets a preset's fields (1..20; another number keeps the current ones), rebuilds the
-  // engine, sends expression 127, shows the note range and sends the bend range.
+  // engine (ending a note it was sounding), sends expression 127, shows the note range
+  // and sends the bend range.
   void ChangePreset(int32_t number);
 
+  // The rate of the samples to come (rebuilds the engine when it changes; not in real time).
   void SetSampleRate(double rate);
   double SampleRate() const { return mRate; }
   // The analysis clock and the store's base time (milliseconds of the system clock).
   void StartClock(double milliseconds);
-  void SetStoreBaseTime(double milliseconds) { mStoreBase = milliseconds; }
+  // Any thread (the owner sets it when recording starts).
+  void SetStoreBaseTime(double milliseconds) { mStoreBase.store(milliseconds); }
   double AnalysisClock() const { return mClock; }
 
   // Analyses one raw audio buffer of `size` bytes (stereo: the left samples are moved to
@@ -136,6 +139,8 @@ class SonaraCore {
   void Store(int32_t id, float value, int64_t now);
   float FloatValue(int32_t id) const;
   void RunEffect(int32_t id, int64_t now);
+  // A new engine with the current fields; a note still sounding is ended first.
+  void Rebuild();
   uint32_t Now() const;
 
   PitchTracker* mEngine = nullptr;
@@ -144,7 +149,7 @@ class SonaraCore {
   int16_t mVelocityMode = 2;
   double mRate = kAnalysisRate;
   double mClock = 0;      // milliseconds
-  double mStoreBase = 0;  // milliseconds
+  std::atomic<double> mStoreBase{0};  // milliseconds
   int mLastExpression = 0;
   int mLastBend = 0;
   int64_t mDecisions = 0;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -52,25 +54,62 @@ class RecordingMidi : public BMidi {
 
 class RecordingOwner : public SonaraOwnerI {
  public:
-  void ShowNote(int16_t note, int16_t velocity) override { mNote = note; mVelocity = velocity; }
+  RecordingOwner() { mNotesShown.reserve(100000); }  // showing allocates nothing
+  void ShowNote(int16_t note, int16_t velocity) override {
+    {
+      std::lock_guard<std::mutex> g(mLock);
+      if (mNotesShown.size() < mNotesShown.capacity()) mNotesShown.push_back(note);
+    }
+    mNote = note;
+    mVelocity = velocity;
+    mChanged.notify_all();
+  }
   void ShowExpression(int16_t e) override { mExpression = e; }
   void ShowBend(int16_t b) override { mBend = b; }
-  void SetTranspose(float t) override { mTranspose = t; }
+  void SetTranspose(float t) override {
+    mTranspose = t;
+    mChanged.notify_all();
+  }
   void SetBendRange(float r) override { mBendRange = r; }
-  void SetMidiMin(int32_t n) override { mMin = n; }
+  void SetMidiMin(int32_t n) override {
+    mMin = n;
+    mChanged.notify_all();
+  }
   void SetMidiMax(int32_t n) override { mMax = n; }
   void SetScopeBuffer(const int16_t* s) override { mScope = s; }
-  BMidiStore* RecordingStore() override { return mRecording ? &mStore : nullptr; }
+  BMidiStore* RecordingStore() override { return mRecording.load() ? &mStore : nullptr; }
   SonaraPreferences Preferences() override { return mPreferences; }
   void Alert(const char* title, const char* text, const char*) override {
     mAlerts.push_back(std::string(title) + ": " + text);
+  }
+  void StreamEnded() override {
+    mEnded = true;
+    mChanged.notify_all();
+  }
+
+  // Waits (10 s at most) until `done` holds; it is checked whenever the node shows a note,
+  // a note range or the end of its stream.
+  template <typename Condition>
+  bool WaitUntil(Condition done) {
+    std::unique_lock<std::mutex> lock(mLock);
+    return mChanged.wait_for(lock, std::chrono::seconds(10), [&] { return done(*this); });
+  }
+  std::vector<int> NotesShown() {
+    std::lock_guard<std::mutex> g(mLock);
+    return mNotesShown;
   }
 
   std::atomic<int> mNote{-1}, mVelocity{-1}, mExpression{-1}, mBend{-1}, mMin{-1}, mMax{-1};
   std::atomic<float> mTranspose{-100}, mBendRange{-100};
   std::atomic<const int16_t*> mScope{nullptr};
-  bool mRecording = false;
+  std::atomic<bool> mRecording{false};
   BMidiStore mStore;
   SonaraPreferences mPreferences;
   std::vector<std::string> mAlerts;
+  std::atomic<bool> mEnded{false};
+
+ private:
+  std::mutex mLock;
+  std::condition_variable mChanged;
+  std::vector<int> mNotesShown;  // guarded by mLock
 };

@@ -1,13 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "RecordingMidi.h"
+#include "midi/MidiConsumer.h"
+#include "midi/MidiPort.h"
+#include "midi/MidiSynth.h"
+#include "midi/Synth.h"
 #include "node/SonaraCore.h"
+#include "testing/AllocationCounter.h"
 
 namespace {
+
+// Local endpoints only: no system MIDI ports in these tests.
+const bool kNoSystemPorts = setenv("SUITE_MIDI_API", "none", 1) == 0;
+
+// A port for the node to send to; what it receives is not looked at here.
+class RecordingPort : public BMidiLocalConsumer {
+ public:
+  using BMidiLocalConsumer::BMidiLocalConsumer;
+
+ protected:
+  ~RecordingPort() override = default;
+};
 
 constexpr double kPi = 3.14159265358979323846;
 using Broadcast = std::array<int32_t, SonaraCore::kPresetBroadcastCount>;
@@ -39,11 +57,15 @@ std::vector<int16_t> Sine(double hz, double seconds, int channels = 1, double ri
   return x;
 }
 
-void Feed(SonaraCore& core, std::vector<int16_t> x, int channels = 1, size_t bufferBytes = 1024) {
+// Buffers of the samples (stereo ones are changed in place, as buffers are).
+void Feed(SonaraCore& core, std::vector<int16_t>& x, int channels = 1, size_t bufferBytes = 1024) {
   auto* bytes = reinterpret_cast<uint8_t*>(x.data());
   const size_t total = x.size() * 2;
   for (size_t at = 0; at < total; at += bufferBytes)
     core.AnalyseBuffer(bytes + at, std::min(bufferBytes, total - at), channels);
+}
+void Feed(SonaraCore& core, std::vector<int16_t>&& x, int channels = 1, size_t bufferBytes = 1024) {
+  Feed(core, x, channels, bufferBytes);
 }
 
 std::vector<SentMessage> Only(const std::vector<SentMessage>& all, const std::string& kind) {
@@ -230,6 +252,21 @@ TEST(SonaraCore, ProgramAndBendRangeGoToChannelOneInTheirOrder) {
   EXPECT_EQ(owner.mMax.load(), 96);
 }
 
+TEST(SonaraCore, APresetChangeEndsTheNoteThatSounds) {
+  SonaraCore core(4);
+  RecordingMidi synth;
+  core.SetSynth(&synth);
+  Feed(core, Sine(440, 0.3));
+  ASSERT_EQ(Only(synth.Take(), "on").size(), 1u);
+  ApplyInt(core, SonaraCore::kPreset, 7);
+  const auto sent = synth.Take();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent[0], (SentMessage{"off", 4, 69, 0, 0}));
+  // Nothing sounds now: another preset ends nothing.
+  ApplyInt(core, SonaraCore::kPreset, 8);
+  EXPECT_TRUE(Only(synth.Take(), "off").empty());
+}
+
 TEST(SonaraCore, RecordsNotesBendsAndExpressionRelativeToTheStoreBase) {
   SonaraCore core(1);
   RecordingOwner owner;
@@ -256,6 +293,39 @@ TEST(SonaraCore, RecordsNotesBendsAndExpressionRelativeToTheStoreBase) {
   }
   EXPECT_TRUE(on && off && expression);
   EXPECT_EQ(owner.mScope.load(), nullptr);  // the scope pointer is the node's to give
+}
+
+TEST(SonaraCore, NothingIsAllocatedOnTheBufferPath) {
+  // Every output the node has: the synthesizer, a port, the owner's recording store.
+  ASSERT_TRUE(kNoSystemPorts);
+  BSynth synth;
+  BMidiSynth midi(&synth);
+  ASSERT_EQ(midi.EnableInput(true, true), B_OK);
+  const std::string font = BSynth::DefaultSoundFont();
+  if (!font.empty()) {
+    ASSERT_EQ(synth.LoadSynthData(font.c_str()), B_OK);
+  }
+  auto* receiver = new RecordingPort("sonara allocation test port");
+  ASSERT_EQ(receiver->Register(), B_OK);
+  BMidiPort port("sonara allocation test port");
+  ASSERT_EQ(port.InitCheck(), B_OK);
+  RecordingOwner owner;
+  owner.mRecording = true;
+  SonaraCore core(1, &midi, &port);
+  core.SetOwner(&owner);
+  std::vector<int16_t> x = Sine(440, 0.2);
+  const std::vector<int16_t> d = Sine(293.66, 0.4);
+  x.insert(x.end(), d.begin(), d.end());
+  x.insert(x.end(), 8820, 0);
+  Feed(core, Sine(330, 0.1));  // warm: the synthesizer's first voice
+  owner.mStore.Clear();
+  AllocationCounter counter;
+  Feed(core, x);
+  EXPECT_EQ(counter.Count(), 0);
+  EXPECT_GE(owner.mStore.CountEvents(), 4) << "notes went out on the way";
+  port.Close();
+  receiver->Unregister();
+  receiver->Release();
 }
 
 }  // namespace
