@@ -14,6 +14,8 @@ constexpr int32_t kLevelWindow = 256;     // samples per level measurement
 constexpr int32_t kLevelHop = 64;
 constexpr double kRiseSeconds = 0.010;    // a rise of level is measured over this span
 constexpr size_t kMedianSpan = 64;        // pitches that make a note's current pitch
+constexpr int64_t kCheckEvery = 4;        // hops between checks of a steady pitch
+constexpr double kSteadySemitones = 0.25; // a pitch that moves less is steady
 
 struct Timed {
   double time;
@@ -204,10 +206,23 @@ std::vector<TranscribedNote> CleanNotes(const std::vector<TranscribedNote>& engi
   const auto hops = static_cast<int64_t>(samples.size()) / hop;
 
   std::vector<double> pitch = EnginePitches(engineNotes, bendRange, hops, hop, sampleRate);
+  // A steady pitch is checked every few hops and keeps the correction between; a pitch
+  // that moves is checked at once.
+  double checked = kNoPitch, shift = 0;
+  int64_t checkedAt = 0;
   for (int64_t i = 0; i < hops; ++i) {
     double& p = pitch[static_cast<size_t>(i)];
-    if (!std::isnan(p))
-      p = CheckHarmonics(samples, i * hop, p, sampleRate, settings.harmonicMargin);
+    if (std::isnan(p)) {
+      checked = kNoPitch;
+      continue;
+    }
+    if (std::isnan(checked) || std::fabs(p - checked) > kSteadySemitones ||
+        i - checkedAt >= kCheckEvery) {
+      shift = CheckHarmonics(samples, i * hop, p, sampleRate, settings.harmonicMargin) - p;
+      checked = p;
+      checkedAt = i;
+    }
+    p += shift;
   }
   const std::vector<Span> spans = Segment(pitch, settings, hopsPerSecond);
 
