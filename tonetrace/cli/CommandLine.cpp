@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "cli/ConvertCommand.h"
+#include "cli/LiveCommand.h"
 #include "cli/NotesCommand.h"
 
 namespace {
@@ -13,6 +15,8 @@ const char kUsage[] =
     "\n"
     "commands:\n"
     "  notes FILE [--preset N] [--format tsv|json]   list the notes of a sound file\n"
+    "  convert IN OUT.mid [--preset N] ...          write a sound file's notes as MIDI\n"
+    "  live [--preset N] [--midi-out PORT] ...      play the audio input as MIDI\n"
     "\n"
     "'tonetrace COMMAND --help' describes a command.\n";
 
@@ -21,7 +25,8 @@ const char kUsage[] =
 bool IsCommandLineRequest(int argc, const char* const* argv) {
   if (argc < 2) return false;
   const std::string first = argv[1];
-  return first == "notes" || first == "-h" || first == "--help" || first == "help" || first == "--version" ||
+  return first == "notes" || first == "convert" || first == "live" || first == "-h" ||
+         first == "--help" || first == "help" || first == "--version" ||
          (!first.empty() && first[0] != '-' && first.find('=') == std::string::npos);
 }
 
@@ -40,6 +45,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     return kExitOk;
   }
   if (command == "notes") return RunNotesCommand(argc - 2, argv + 2, out, err);
+  if (command == "convert") return RunConvertCommand(argc - 2, argv + 2, out, err);
+  if (command == "live") return RunLiveCommand(argc - 2, argv + 2, out, err);
   err << "tonetrace: unknown command '" << command << "'\n" << kUsage;
   return kExitUsage;
 }

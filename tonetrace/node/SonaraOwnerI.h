@@ -2,8 +2,8 @@
 // converter window, the convert and live commands, a test): somewhere to show its values,
 // the MIDI store while recording, the preferences, and alerts.
 //
-// Threads: the node calls the Show and Set methods, RecordingStore() and StreamEnded() on
-// its event-loop thread, a real-time thread: an implementation stores the values (atomics that drawing
+// Threads: the node calls the Show and Set methods, RecordingStore(), Started() and
+// StreamEnded() on its event-loop thread, a real-time thread: an implementation stores the values (atomics that drawing
 // threads read without locks) or posts a message, and never blocks or allocates there.
 // Preferences() and Alert() are called while the node is built, on the thread that
 // builds it.
@@ -46,7 +46,9 @@ class SonaraOwnerI {
   // The store that records the node's MIDI now, or null when not recording.
   virtual BMidiStore* RecordingStore() = 0;
 
-  // The producer has no more data (the end of a file), on the node's thread.
+  // The node has started (its clock runs from now) / the producer has no more data (the
+  // end of a file), on the node's thread.
+  virtual void Started() {}
   virtual void StreamEnded() {}
 
   virtual SonaraPreferences Preferences() = 0;

@@ -119,3 +119,46 @@ void RemoveFolder(const std::string& path) {
   std::error_code ec;
   if (!path.empty()) std::filesystem::remove_all(path, ec);
 }
+
+bool HaveMido() { return std::system("/usr/bin/python3 -c 'import mido' >/dev/null 2>&1") == 0; }
+
+std::vector<ReadMidiEvent> ReadMidiWithMido(const std::string& path, bool& ok,
+                                            std::string* format) {
+  ok = false;
+  const std::string script =
+      "import mido, sys\n"
+      "f = mido.MidiFile(sys.argv[1])\n"
+      "print('format', f.type, len(f.tracks))\n"
+      "t = 0.0\n"
+      "for m in f:\n"
+      "    t += m.time\n"
+      "    if not m.is_meta:\n"
+      "        print(round(t * 1000), *m.bytes())\n";
+  const std::string scriptPath = path + ".read.py";
+  if (!WriteBytes(scriptPath, std::vector<uint8_t>(script.begin(), script.end()))) return {};
+  FILE* pipe = popen(("/usr/bin/python3 " + Quote(scriptPath) + " " + Quote(path) +
+                      " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return {};
+  std::vector<ReadMidiEvent> events;
+  char line[256];
+  bool first = true;
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    if (first) {
+      if (format != nullptr) *format = line;
+      first = false;
+      continue;
+    }
+    ReadMidiEvent e{0, {}};
+    char* at = line;
+    e.milliseconds = std::strtol(at, &at, 10);
+    for (char* next = at;; at = next) {
+      const long v = std::strtol(at, &next, 10);
+      if (next == at) break;
+      e.bytes.push_back(static_cast<int>(v));
+    }
+    events.push_back(e);
+  }
+  ok = pclose(pipe) == 0 && !first;
+  std::filesystem::remove(scriptPath);
+  return events;
+}

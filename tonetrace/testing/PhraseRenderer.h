@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,17 @@ bool RenderMidiFile(const std::string& midiPath, const std::string& outPath, int
 
 // The left channel of a headerless 16-bit native-endian stereo file.
 std::vector<int16_t> ReadRawStereoLeft(const std::string& path);
+
+// A MIDI file as an independent reader (Python's mido, /usr/bin/python3) sees it: the
+// channel messages in playing order, each with its time in milliseconds from mido's own
+// tempo arithmetic. `ok` is false when the reader is missing or refuses the file.
+struct ReadMidiEvent {
+  long milliseconds;
+  std::vector<int> bytes;
+};
+bool HaveMido();
+std::vector<ReadMidiEvent> ReadMidiWithMido(const std::string& path, bool& ok,
+                                            std::string* format = nullptr);
 
 // A fresh temporary folder (removed by the caller with RemoveFolder).
 std::string MakeScratchFolder();
