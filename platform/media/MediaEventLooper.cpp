@@ -30,6 +30,14 @@ BMediaEventLooper::~BMediaEventLooper()
 
 status_t BMediaEventLooper::DeleteHook(BMediaNode* node)
 {
+	if (fControlThread >= 0 && IsServiceThread()) {
+		// The last reference went on our own thread (a queued release): the loop is still
+		// on the stack, so the node goes once the loop has returned (ThreadEntry).
+		fDeleteWhenLoopEnds.store(true);
+		fQuitting.store(true);
+		SetRunState(B_QUITTING);
+		return B_OK;
+	}
 	Quit();
 	return BMediaNode::DeleteHook(node);
 }
@@ -84,9 +92,17 @@ void BMediaEventLooper::Quit()
 	SetRunState(B_TERMINATED);
 }
 
-status_t BMediaEventLooper::ThreadEntry(void* looper)
+status_t BMediaEventLooper::ThreadEntry(void* data)
 {
-	static_cast<BMediaEventLooper*>(looper)->ControlLoop();
+	BMediaEventLooper* looper = static_cast<BMediaEventLooper*>(data);
+	looper->ControlLoop();
+	if (looper->fDeleteWhenLoopEnds.load()) {
+		// Nobody waits for this thread: it ends here, with its node.
+		looper->fControlThread = -1;
+		looper->fEventQueue.FlushEvents(0, BTimedEventQueue::B_ALWAYS);
+		looper->SetRunState(B_TERMINATED);
+		looper->BMediaNode::DeleteHook(looper);
+	}
 	return B_OK;
 }
 

@@ -11,8 +11,9 @@
 // EventLatency() (how long the node's work on an event takes) are the node's to set.
 //
 // Lifetime: Quit() stops the thread and is called by DeleteHook, so the last Release of
-// the node ends the thread before the node is destroyed. A node that deletes parts of
-// itself in its destructor calls Quit() first.
+// the node ends the thread before the node is destroyed. When that last Release happens on
+// the node's own thread (a queued release), the node is deleted as the loop returns. A node
+// that deletes parts of itself in its destructor calls Quit() first.
 // Threads: HandleEvent and every hook run on the node's thread; EventQueue()->AddEvent and
 // SetParameterValue-style queuing may be called from any thread (the looper wakes).
 // Nothing here allocates once Run() has returned.
@@ -105,6 +106,7 @@ private:
 	std::atomic<bigtime_t> fBufferDuration{0};
 	bigtime_t fSchedulingLatency;
 	std::atomic<bool> fQuitting{false};
+	std::atomic<bool> fDeleteWhenLoopEnds{false};
 	thread_id fControlThread = -1;
 	sem_id fStarted = -1;
 };

@@ -125,13 +125,22 @@ BMediaNode* BMediaNode::Acquire()
 
 BMediaNode* BMediaNode::Release()
 {
-	if (fRefCount.fetch_sub(1) != 1)
+	// A node whose count reached zero counts from kDying on while it is unregistered:
+	// the roster and other threads may still hold it for a moment, and whoever lets go of
+	// it last deletes it.
+	constexpr int32 kDying = 1 << 24;
+	int32 previous = fRefCount.fetch_sub(1);
+	if (previous == kDying + 1) {
+		DeleteHook(this);
+		return nullptr;
+	}
+	if (previous != 1)
 		return this;
-	// Unregistering passes the node around under references of its own: keep it alive.
-	fRefCount.store(1 << 24);
+	fRefCount.fetch_add(kDying + 1);
 	if (fID >= 0)
 		BMediaRoster::Roster()->UnregisterNode(this);
-	DeleteHook(this);
+	if (fRefCount.fetch_sub(1) == kDying + 1)
+		DeleteHook(this);
 	return nullptr;
 }
 
