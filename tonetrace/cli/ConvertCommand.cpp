@@ -360,16 +360,14 @@ bool ConvertFile(const ConvertRequest& request, ConvertResult& result, std::stri
 
 int RunConvertCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   ConvertRequest request;
-  bool wantsHelp = false;
+  const int answered = ParseOrAnswer(
+      "convert", kConvertUsage,
+      [&](bool& wantsHelp, std::string& error) {
+        return ParseConvertArguments(argc, argv, request, wantsHelp, error);
+      },
+      out, err);
+  if (answered >= 0) return answered;
   std::string error;
-  if (ParseConvertArguments(argc, argv, request, wantsHelp, error) != kExitOk) {
-    err << "tonetrace convert: " << error << "\n" << kConvertUsage;
-    return kExitUsage;
-  }
-  if (wantsHelp) {
-    out << kConvertUsage;
-    return kExitOk;
-  }
   ConvertResult result;
   if (!ConvertFile(request, result, error)) {
     err << "tonetrace convert: " << error << "\n";

@@ -143,16 +143,14 @@ int ParseLiveArguments(int argc, const char* const* argv, LiveRequest& request,
 
 int RunLiveCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   LiveRequest request;
-  bool wantsHelp = false;
+  const int answered = ParseOrAnswer(
+      "live", kLiveUsage,
+      [&](bool& wantsHelp, std::string& error) {
+        return ParseLiveArguments(argc, argv, request, wantsHelp, error);
+      },
+      out, err);
+  if (answered >= 0) return answered;
   std::string error;
-  if (ParseLiveArguments(argc, argv, request, wantsHelp, error) != kExitOk) {
-    err << "tonetrace live: " << error << "\n" << kLiveUsage;
-    return kExitUsage;
-  }
-  if (wantsHelp) {
-    out << kLiveUsage;
-    return kExitOk;
-  }
   const bool print = request.printNotes || isatty(STDOUT_FILENO);
   status_t status = B_OK;
   BMediaRoster* roster = BMediaRoster::Roster(&status);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/Arguments.h"
 #include "cli/NoteCleaner.h"
 #include "cli/NotesOutput.h"
 #include "media/SoundFileReader.h"
@@ -143,16 +144,14 @@ std::vector<TranscribedNote> ListNotes(const NotesRequest& request, double& samp
 
 int RunNotesCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   NotesRequest request;
-  bool wantsHelp = false;
+  const int answered = ParseOrAnswer(
+      "notes", kNotesUsage,
+      [&](bool& wantsHelp, std::string& error) {
+        return ParseNotesArguments(argc, argv, request, wantsHelp, error);
+      },
+      out, err);
+  if (answered >= 0) return answered;
   std::string error;
-  if (ParseNotesArguments(argc, argv, request, wantsHelp, error) != kExitOk) {
-    err << "tonetrace notes: " << error << "\n" << kNotesUsage;
-    return kExitUsage;
-  }
-  if (wantsHelp) {
-    out << kNotesUsage;
-    return kExitOk;
-  }
   double sampleRate = 0;
   bool ok = false;
   const std::vector<TranscribedNote> notes = ListNotes(request, sampleRate, error, ok);
