@@ -50,7 +50,10 @@ public:
     // Takes ownership; the old snapshot is deleted (no worker may be running).
     void SetDeviceSnapshot(LbDeviceSnapshotI* snapshot);
     LbDeviceSnapshotI* DeviceSnapshot() const { return mSnapshot.get(); }
+    // Hands the snapshot over to the caller (null when none); no worker may be running.
+    LbDeviceSnapshotI* ReleaseDeviceSnapshot() { return mSnapshot.release(); }
     const std::string& FilePath() const { return mFilePath; }
+    void SetFilePath(const std::string& path) { mFilePath = path; }
     void SetEndHandler(std::function<void()> handler) { mEndHandler = std::move(handler); }
 
     // The work for every bank (a send skips read-only banks), or for one bank and a
@@ -85,13 +88,15 @@ public:
     // passed over. Runs on the calling thread; StartOpen runs it on a worker.
     status_t Open(const std::vector<std::string>& paths);
     status_t StartOpen(std::vector<std::string> paths);
+    // Runs other work as the one worker (a window's own reading of files): the same
+    // start, end handler and B_BUSY as the workers above.
+    status_t StartWorker(const char* name, std::function<status_t()> work);
     // Reads one patch-library document into a new snapshot (the caller owns it).
     status_t ReadDocument(const char* path, LbDeviceSnapshotI** snapshot) const;
     // Imports a raw SysEx file; `counts` (may be null) says what became of its messages.
     status_t Import(const char* path, LbImportCounts* counts = nullptr);
 
 private:
-    status_t StartWorker(const char* name, std::function<status_t()> work);
     void EndPatchOperation();
 
     LbMidiStudio* mStudio;

@@ -1,0 +1,148 @@
+#pragma once
+// A librarian window over a real studio: an E-mu Morpheus on the simulator in this
+// process, settings in a scratch home, alerts recorded and answered as the test says.
+#include "interface/tests/GuiTest.h"
+
+#include "app/Message.h"
+#include "devices/morpheus/LbEmuMorpheus.h"
+#include "devices/morpheus/LbEmuMorpheusAddon.h"
+#include "interface/Alert.h"
+#include "librarian/LbLibrarian.h"
+#include "librarian/window/LbDeviceManageWindow.h"
+#include "librarian/window/LbDmwHostI.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbDeviceI.h"
+#include "midi/LbMidiStudio.h"
+#include "testing/ScratchDir.h"
+
+#include "MorpheusSimulator.h"
+#include "SimulatorEndpoints.h"
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QListWidget>
+
+// The program around the windows, as the application gives it.
+class TestHost : public LbDmwHostI {
+public:
+    LbMidiStudio* Studio() override { return studio; }
+    LbDeviceAddons* Addons() override { return addons; }
+    int32 CountSignificantWindows() override
+    {
+        int32 count = 0;
+        for (int32 i = 0; be_app && i < be_app->CountWindows(); i++) {
+            BMessage ask(LB_MSG_SIGNIFICANT);
+            be_app->WindowAt(i)->MessageReceived(&ask);
+            bool significant = false;
+            if (ask.FindBool("significant", &significant) == B_OK && significant) count++;
+        }
+        return count;
+    }
+    bool IsQuitting() override { return quitting; }
+    void ShowStudioWindow() override { studioShown++; }
+    status_t NewManageWindow(LbDeviceI* device) override
+    {
+        newWindows.push_back(device);
+        return B_OK;
+    }
+
+    LbMidiStudio* studio = nullptr;
+    LbDeviceAddons* addons = nullptr;
+    bool quitting = false;
+    int studioShown = 0;
+    std::vector<LbDeviceI*> newWindows;
+};
+
+class LibrarianWindowTest : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(scratch.Valid());
+        scratch.UseAsHome();
+        setenv("SUITE_MIDI_API", "none", 1);
+        LbInstallFileTypes();
+        GuiTest::SetUp();
+        SetAlertPresenter([this](const AlertRequest& alert) {
+            alerts.push_back(alert);
+            if (answers.empty()) return int32(0);
+            int32 answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+        addons = std::make_unique<LbDeviceAddons>();
+        addons->AddAddon(new LbEmuMorpheusAddon);
+        studio = std::make_unique<LbMidiStudio>(addons.get());
+        studio->SetCacheVariant("simulator");
+        host.studio = studio.get();
+        host.addons = addons.get();
+        LbSetDmwHost(&host);
+    }
+    void TearDown() override
+    {
+        for (LbDeviceManageWindow* window : windows) {
+            if (!BMessenger(nullptr, window).IsValid()) continue;
+            window->Lock();
+            window->Quit();
+        }
+        RunPendingEvents();
+        LbSetDmwHost(nullptr);
+        studio.reset();
+        simulator.reset();
+        addons.reset();
+        LbEmuMorpheus::DeleteMaps();
+        SetAlertPresenter({});
+        GuiTest::TearDown();
+    }
+
+    // A Morpheus in the studio, on the simulator in this process.
+    LbDeviceI* AddMorpheus(int16 id = 0)
+    {
+        if (!simulator) {
+            auto sim = std::make_shared<morpheus_sim::MorpheusSimulator>(uint8_t(id));
+            simulator = std::make_unique<morpheus_sim::SimulatorEndpoints>(sim);
+        }
+        LbDeviceI* device = addons->AddonAt(0)->NewDevice();
+        device->SetDeviceId(id);
+        studio->AddDevice(device, morpheus_sim::SimulatorEndpoints::kDefaultName,
+                          morpheus_sim::SimulatorEndpoints::kDefaultName);
+        return device;
+    }
+    LbDeviceManageWindow* NewWindow()
+    {
+        auto* window = new LbDeviceManageWindow(BRect(120, 80, 440, 340));
+        window->Show();
+        windows.push_back(window);
+        return window;
+    }
+    // A window showing a new snapshot of the device, as the application makes it.
+    LbDeviceManageWindow* ManageWindow(LbDeviceI* device);
+    bool IsOpen(LbDeviceManageWindow* window) { return BMessenger(nullptr, window).IsValid(); }
+    // Posts and lets the window handle it.
+    void Post(LbDeviceManageWindow* window, uint32 code)
+    {
+        window->PostMessage(code);
+        RunPendingEvents();
+    }
+    bool WaitIdle(LbDeviceManageWindow* window, double seconds = 120)
+    {
+        return RunEventsUntil([&] { return !IsOpen(window) || !window->IsRunning(); }, seconds);
+    }
+    template <class T> T* Child(LbDeviceManageWindow* window, const char* name)
+    {
+        return window->Widget()->findChild<T*>(name);
+    }
+    std::string Text(LbDeviceManageWindow* window, const char* label);
+
+    ScratchDir scratch {"librarian-window"};
+    TestHost host;
+    std::unique_ptr<LbDeviceAddons> addons;
+    std::unique_ptr<morpheus_sim::SimulatorEndpoints> simulator;
+    std::unique_ptr<LbMidiStudio> studio;
+    std::vector<LbDeviceManageWindow*> windows;
+    std::vector<AlertRequest> alerts;
+    std::deque<int32> answers;
+};
