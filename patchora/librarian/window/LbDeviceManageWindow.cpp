@@ -8,7 +8,6 @@
 #include "interface/Application.h"
 #include "interface/Clipboard.h"
 #include "interface/FilePanel.h"
-#include "interface/Screen.h"
 #include "kernel/EntryRef.h"
 #include "librarian/LbBankI.h"
 #include "librarian/LbBankSnapshotI.h"
@@ -18,6 +17,9 @@
 #include "librarian/LbLibrarian.h"
 #include "librarian/LbPatchI.h"
 #include "librarian/LbStatus.h"
+#include "app/window/LbWindowState.h"
+#include "controls/LbMessageArea.h"
+#include "support/window/OrbView.h"
 #include "librarian/window/LbDmwHostI.h"
 #include "librarian/window/LbDmwRules.h"
 #include "midi/LbDeviceAddonI.h"
@@ -47,7 +49,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -136,10 +137,12 @@ struct LbDeviceManageWindow::Status {
     float endedValue = -1; // where the last progress stood when it ended
     float endedMaximum = 0;
     bool posted = false; // a kMsgStatus is on its way
+    float shownMaximum = -1; // the progress the message area shows; -1: none (GUI thread)
 };
 
 LbDeviceManageWindow::LbDeviceManageWindow(BRect frame)
-    : BWindow(frame, "Manage", B_DOCUMENT_WINDOW, B_ASYNCHRONOUS_CONTROLS), mStatus(new Status)
+    : OrbLookPolicyWindow(frame, "Manage", B_DOCUMENT_WINDOW, B_ASYNCHRONOUS_CONTROLS),
+      mStatus(new Status)
 {
     LbDmwHostI* host = LbDmwHost();
     mLibrarian = std::make_unique<LbLibrarian>(host ? host->Studio() : nullptr, this);
@@ -195,16 +198,7 @@ void LbDeviceManageWindow::BuildWidgets()
         if (mItems[LB_DMW_EDIT_PATCH]->isEnabled()) PostMessage(LB_DMW_EDIT_PATCH);
     });
 
-    mMessage = new QLabel;
-    mMessage->setObjectName("StringView");
-    mMessage->setMinimumWidth(40);
-    mMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    mProgress = new QProgressBar;
-    mProgress->setObjectName("status");
-    mProgress->setTextVisible(false);
-    mProgress->setFixedWidth(120);
-    mProgress->setMaximumHeight(14);
-    mProgress->hide();
+    mMessageArea = new LbMessageArea(nullptr, "MessageArea", 120, LbMessageArea::kBorderTop);
 
     auto* lists = new QGridLayout;
     lists->setSpacing(4);
@@ -220,16 +214,17 @@ void LbDeviceManageWindow::BuildWidgets()
 
     auto* area = new QHBoxLayout;
     area->setContentsMargins(6, 2, 6, 2);
-    area->addWidget(mMessage, 1);
-    area->addWidget(mProgress);
+    area->addWidget(mMessageArea, 1);
 
-    auto* column = new QVBoxLayout(top);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    // The menu bar across the top of the window; the lists and the message area on the
+    // background view that fills the rest.
     auto* menuBar = new QMenuBar;
     menuBar->setObjectName("MenuBar");
     menuBar->setNativeMenuBar(false);
-    column->setMenuBar(menuBar);
+    top->layout()->setMenuBar(menuBar);
+    auto* column = new QVBoxLayout(Background());
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(8, 6, 8, 4);
     body->addLayout(lists, 1);
@@ -561,17 +556,20 @@ void LbDeviceManageWindow::ApplyStatus()
         maximum = mStatus->maximum;
         value = mStatus->value;
     }
-    mMessage->setText(QString::fromStdString(text));
-    if (on) {
-        mProgress->setMaximum(std::max(1, int(maximum)));
-        mProgress->setValue(int(value));
+    mMessageArea->SetMessage(text.c_str());
+    if (!on) {
+        if (mStatus->shownMaximum >= 0) mMessageArea->EndProgress();
+        mStatus->shownMaximum = -1;
+        return;
     }
-    mProgress->setVisible(on);
+    if (mStatus->shownMaximum != maximum) mMessageArea->BeginProgress(maximum);
+    mStatus->shownMaximum = maximum;
+    mMessageArea->MoveProgressTo(value);
 }
 
 std::string LbDeviceManageWindow::MessageText() const
 {
-    return mMessage->text().toStdString();
+    return mMessageArea->Message().toStdString();
 }
 
 float LbDeviceManageWindow::LastProgressEnd(float* maximum) const
@@ -586,7 +584,7 @@ float LbDeviceManageWindow::LastProgressEnd(float* maximum) const
 void LbDeviceManageWindow::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-    case LB_MSG_SHOW_SNAPSHOT: {
+    case LB_MSG_POPULATE: {
         LbDeviceSnapshotI* snapshot = nullptr;
         if (message->FindPointer("LbDeviceSnapshotI", &snapshot) == B_OK && snapshot != nullptr) {
             if (mRunning) {
@@ -697,7 +695,7 @@ void LbDeviceManageWindow::MessageReceived(BMessage* message)
         printf("LbDeviceManageWindow: there are no playback controls yet\n");
         break;
     default:
-        BWindow::MessageReceived(message);
+        OrbLookPolicyWindow::MessageReceived(message);
         break;
     }
 }
@@ -1008,9 +1006,10 @@ bool LbDeviceManageWindow::Save(const std::string& path)
 
 bool LbDeviceManageWindow::QuitRequested()
 {
-    LbDmwHostI* host = LbDmwHost();
-    bool quitting = mQuittingApplication || (host && host->IsQuitting());
-    int32 significant = host ? host->CountSignificantWindows() : 2;
+    LbGlobalsI* globals = Globals();
+    bool quitting = mQuittingApplication || (globals && globals->IsQuitting());
+    // Without the application's registry nothing quits along with this window.
+    int32 significant = globals ? globals->CountSignificantWindows() : 2;
     switch (LbDmwCloseDecision(mRunning, quitting, significant, HasUnsavedChanges())) {
     case LbDmwCloseStep::kRefuse:
         mQuittingApplication = false;
@@ -1116,23 +1115,18 @@ void LbDeviceManageWindow::NewWindow(BMessage* message)
         NotifyUserOfError(LB_NOT_INITIALIZED, device);
         return;
     }
-    if (LbDmwHostI* host = LbDmwHost()) host->NewManageWindow(device);
+    BWindow* window = nullptr;
+    if (LbGlobalsI* globals = Globals()) globals->NewManageWindow(device, &window);
 }
 
 // ---------------------------------------------------------------- window state
 
 void LbDeviceManageWindow::WriteState(LbXmlStreamI* stream)
 {
-    LbXmlStreamI::ConstStringList keys {"type"}, values {LB_DMW_STATE_TYPE};
     stream->WriteTabs();
-    stream->WriteStartTag("Window", &keys, &values);
-    stream->WriteCR();
-    stream->PushTab();
-    std::string frame = LbFrameText(Frame(), BScreen(this).Frame(), IsMinimized());
+    LbBeginWindowState(stream, kLbManageWindowType);
     stream->WriteTabs();
-    stream->WriteStartTag("frame");
-    stream->Write(frame.data(), frame.size());
-    stream->WriteEndTag("frame");
+    LbWriteWindowFrame(stream, this);
     stream->WriteCR();
     LbDeviceSnapshotI* snapshot = DeviceSnapshot();
     LbDeviceI* device = snapshot ? snapshot->Device() : nullptr;
@@ -1152,48 +1146,51 @@ void LbDeviceManageWindow::WriteState(LbXmlStreamI* stream)
         stream->WriteEndTag("file");
         stream->WriteCR();
     }
-    stream->PopTab();
-    stream->WriteTabs();
-    stream->WriteEndTag("Window");
+    LbEndWindowState(stream);
     stream->WriteCR();
 }
 
-void LbDeviceManageWindow::ReadState(LbXmlStreamI* stream)
-{
+namespace {
+
+// What the window's state element holds besides its frame.
+struct StateRead {
     LbData maker, model;
-    std::string frameText, file;
-    bool haveIds = false;
-    while (char* tag = stream->ReadNextTag()) {
-        std::string name = tag;
-        free(tag);
-        if (name == "/Window") break;
-        if (name == "frame" || name == "file") {
-            if (char* text = stream->ReadStrToTag(name.c_str())) {
-                (name == "frame" ? frameText : file) = text;
-                free(text);
-            }
-        } else if (name == "mfg_id") {
-            haveIds = maker.ReadFrom(stream, "mfg_id") == B_OK;
-        } else if (name == "mod_id") {
-            haveIds = haveIds && model.ReadFrom(stream, "mod_id") == B_OK;
+    bool haveMaker = false, haveModel = false;
+    std::string file;
+};
+
+void ReadStateElement(void* context, LbXmlStreamI* stream, const char* tag)
+{
+    auto* read = static_cast<StateRead*>(context);
+    if (strcmp(tag, "mfg_id") == 0) {
+        read->haveMaker = read->maker.ReadFrom(stream, tag) == B_OK;
+    } else if (strcmp(tag, "mod_id") == 0) {
+        read->haveModel = read->model.ReadFrom(stream, tag) == B_OK;
+    } else if (strcmp(tag, "file") == 0) {
+        if (char* text = stream->ReadStrToTag(tag)) {
+            read->file = text;
+            free(text);
         }
     }
+}
+
+} // namespace
+
+void LbDeviceManageWindow::ReadState(LbXmlStreamI* stream)
+{
+    StateRead read;
+    LbReadWindowState(this, stream, ReadStateElement, &read);
     LbDmwHostI* host = LbDmwHost();
     LbMidiStudio* studio = host ? host->Studio() : nullptr;
-    LbDeviceI* device = haveIds && studio ? studio->DeviceAt(&maker, &model) : nullptr;
+    LbDeviceI* device = nullptr;
+    if (read.haveMaker && read.haveModel && studio)
+        device = studio->DeviceAt(&read.maker, &read.model);
     if (device) SetDeviceSnapshot(new LbDeviceSnapshot(device), false);
-    BRect frame;
-    bool minimized = false;
-    if (LbParseFrameText(frameText.c_str(), BScreen(this).Frame(), &frame, &minimized)) {
-        Minimize(minimized);
-        MoveTo(frame.left, frame.top);
-        ResizeTo(frame.Width(), frame.Height());
-    }
     // The document opens even when its instrument left the studio: offline, then.
     struct stat info;
-    if (!file.empty() && stat(file.c_str(), &info) == 0) {
+    if (!read.file.empty() && stat(read.file.c_str(), &info) == 0) {
         BMessage refs(B_REFS_RECEIVED);
-        entry_ref ref(file.c_str());
+        entry_ref ref(read.file.c_str());
         refs.AddRef("refs", &ref);
         StartOpen(&refs);
     }

@@ -32,8 +32,9 @@
 // owns its device snapshot; a snapshot it replaces is kept until the window goes, since a
 // 'dPtA' on its way may still name it. Closing is refused while a worker runs; closing
 // the last librarian window quits the application; unsaved changes are asked about.
-#include "interface/Window.h"
+#include "app/window/LbGlobalsI.h"
 #include "librarian/LbStatusWormholeI.h"
+#include "support/window/OrbWindow.h"
 
 #include <map>
 #include <memory>
@@ -50,10 +51,10 @@ class LbMidiStudio;
 class LbPatchI;
 class LbXmlStreamI;
 class QAction;
+class LbMessageArea;
 class QLabel;
 class QListWidget;
 class QMenu;
-class QProgressBar;
 
 // Menu items.
 constexpr uint32 LB_DMW_NEW = 'iNwD'; // "LbDeviceI"
@@ -71,16 +72,10 @@ constexpr uint32 LB_DMW_PLAYBACK = 'iOse';
 constexpr uint32 LB_DMW_STUDIO = 'iOst';
 // The bank list's selection changed.
 constexpr uint32 LB_DMW_BANK_SELECTED = 'iTyS';
-// Messages of the application and the studio.
-constexpr uint32 LB_MSG_SHOW_SNAPSHOT = 'aPop'; // "LbDeviceSnapshotI"
-constexpr uint32 LB_MSG_WRITE_STATE = 'aWrS'; // "LbXmlStreamI"
-constexpr uint32 LB_MSG_READ_STATE = 'aRdS'; // "LbXmlStreamI"
-constexpr uint32 LB_MSG_SIGNIFICANT = 'asgn'; // gets "significant" = true
+// Forwarded to the application's about request.
 constexpr uint32 LB_MSG_ABOUT = 'aAEx';
 
-constexpr const char* LB_DMW_STATE_TYPE = "LbDeviceManageWindow";
-
-class LbDeviceManageWindow : public BWindow, public LbStatusWormholeI {
+class LbDeviceManageWindow : public OrbLookPolicyWindow, public LbStatusWormholeI {
 public:
     explicit LbDeviceManageWindow(BRect frame);
     ~LbDeviceManageWindow() override;
@@ -170,8 +165,7 @@ private:
     QListWidget* mPatchList = nullptr;
     QLabel* mBankCount = nullptr;
     QLabel* mPatchCount = nullptr;
-    QLabel* mMessage = nullptr;
-    QProgressBar* mProgress = nullptr;
+    LbMessageArea* mMessageArea = nullptr;
     QMenu* mNewMenu = nullptr;
     std::map<uint32, QAction*> mItems;
 

@@ -1,9 +1,5 @@
 #include "librarian/window/LbDmwRules.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-
 std::string LbDmwCountText(long count, bool selection)
 {
     const char* what = selection ? "selection" : "item";
@@ -57,38 +53,4 @@ LbDmwCloseStep LbDmwCloseDecision(bool running, bool quitting, int32 significant
     if (running) return LbDmwCloseStep::kRefuse;
     if (!quitting && significant < 2) return LbDmwCloseStep::kQuitApplication;
     return modified ? LbDmwCloseStep::kAsk : LbDmwCloseStep::kClose;
-}
-
-std::string LbFrameText(BRect frame, BRect screen, bool minimized)
-{
-    double width = screen.Width() + 1, height = screen.Height() + 1;
-    char text[128];
-    snprintf(text, sizeof text, "%3.8f %3.8f %3.8f %3.8f %d", frame.left / width,
-             frame.right / width, frame.top / height, frame.bottom / height, minimized ? 1 : 0);
-    return text;
-}
-
-bool LbParseFrameText(const char* text, BRect screen, BRect* frame, bool* minimized)
-{
-    if (text == nullptr) return false;
-    double numbers[5] = {0, 0, 0, 0, 0};
-    int count = 0;
-    const char* at = text;
-    while (count < 5) {
-        char* end = nullptr;
-        double value = strtod(at, &end);
-        if (end == at) break;
-        numbers[count++] = value;
-        at = end;
-    }
-    if (count < 4) return false;
-    for (int i = 0; i < 4; i++)
-        if (!std::isfinite(numbers[i])) return false;
-    double width = screen.Width() + 1, height = screen.Height() + 1;
-    BRect read(float(numbers[0] * width), float(numbers[2] * height), float(numbers[1] * width),
-               float(numbers[3] * height));
-    if (!(read.right > read.left && read.bottom > read.top)) return false;
-    *frame = read;
-    *minimized = count == 5 && numbers[4] == 1;
-    return true;
 }

@@ -1,9 +1,8 @@
 #pragma once
 // The librarian window's texts and decisions, apart from its widgets: list labels and
 // counts, the names of "Send"/"Receive" for a selection, the title, which menu items are
-// enabled, what closing the window does, and the window frame as the state document
-// keeps it. The window (LbDeviceManageWindow) asks these; tests reach them directly.
-#include "kernel/Geometry.h"
+// enabled, and what closing the window does. The window (LbDeviceManageWindow) asks
+// these; tests reach them directly.
 #include "kernel/SupportDefs.h"
 
 #include <string>
@@ -49,10 +48,3 @@ LbDmwCloseStep LbDmwCloseDecision(bool running, bool quitting, int32 significant
 
 // The answers to the close question, in the order of its buttons.
 enum LbDmwCloseAnswer : int32 { LB_DMW_YES = 0, LB_DMW_NO = 1, LB_DMW_CANCEL = 2 };
-
-// The window frame as the state document keeps it: edges as fractions of the screen's
-// width and height, and 1 for a minimised window ("%3.8f %3.8f %3.8f %3.8f %d").
-std::string LbFrameText(BRect frame, BRect screen, bool minimized);
-// Reads a frame text back for the screen; false (nothing changed) with fewer than four
-// numbers or a degenerate result.
-bool LbParseFrameText(const char* text, BRect screen, BRect* frame, bool* minimized);

@@ -62,28 +62,3 @@ TEST(LibrarianWindowRules, ClosingDecisions)
     EXPECT_EQ(Step::kAsk, LbDmwCloseDecision(false, false, 2, true));
     EXPECT_EQ(Step::kClose, LbDmwCloseDecision(false, false, 2, false));
 }
-
-TEST(LibrarianWindowRules, FramesAreFractionsOfTheScreen)
-{
-    BRect screen(0, 0, 1919, 1079);
-    EXPECT_EQ("0.06250000 0.22916667 0.07407407 0.31481481 0",
-              LbFrameText(BRect(120, 80, 440, 340), screen, false));
-    BRect frame;
-    bool minimized = true;
-    ASSERT_TRUE(LbParseFrameText("0.0625 0.22916667 0.07407407 0.31481481 0",
-                                 BRect(0, 0, 1023, 767), &frame, &minimized));
-    EXPECT_FLOAT_EQ(64, frame.left);
-    EXPECT_NEAR(234.67, frame.right, 0.01);
-    EXPECT_NEAR(56.89, frame.top, 0.01);
-    EXPECT_FALSE(minimized);
-    ASSERT_TRUE(LbParseFrameText("0.1 0.5 0.1 0.5 1", screen, &frame, &minimized));
-    EXPECT_TRUE(minimized);
-
-    // Fewer than four numbers, or nonsense, leave the frame as it was.
-    frame = BRect(1, 2, 3, 4);
-    EXPECT_FALSE(LbParseFrameText("0.1 0.5 0.1", screen, &frame, &minimized));
-    EXPECT_FALSE(LbParseFrameText("", screen, &frame, &minimized));
-    EXPECT_FALSE(LbParseFrameText("0.5 0.1 0.5 0.1", screen, &frame, &minimized));
-    EXPECT_FALSE(LbParseFrameText("nan 0.5 0.1 0.5", screen, &frame, &minimized));
-    EXPECT_FLOAT_EQ(1, frame.left);
-}

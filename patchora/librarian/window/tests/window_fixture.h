@@ -27,10 +27,20 @@
 #include <QListWidget>
 
 // The program around the windows, as the application gives it.
-class TestHost : public LbDmwHostI {
+class TestHost : public LbDmwHostI, public LbGlobalsI {
 public:
     LbMidiStudio* Studio() override { return studio; }
     LbDeviceAddons* Addons() override { return addons; }
+    void ShowStudioWindow() override { studioShown++; }
+
+    status_t EditWindow(LbDeviceI*, LbBankI*, BWindow**) override { return -1; }
+    status_t NewEditWindow(LbDeviceI*, LbBankI*, BWindow**) override { return -1; }
+    status_t NewManageWindow(LbDeviceI* device, BWindow**) override
+    {
+        newWindows.push_back(device);
+        return B_OK;
+    }
+    status_t NewManageWindow(LbDeviceSnapshotI*, BWindow**) override { return -1; }
     int32 CountSignificantWindows() override
     {
         int32 count = 0;
@@ -42,13 +52,7 @@ public:
         }
         return count;
     }
-    bool IsQuitting() override { return quitting; }
-    void ShowStudioWindow() override { studioShown++; }
-    status_t NewManageWindow(LbDeviceI* device) override
-    {
-        newWindows.push_back(device);
-        return B_OK;
-    }
+    bool IsQuitting() const override { return quitting; }
 
     LbMidiStudio* studio = nullptr;
     LbDeviceAddons* addons = nullptr;
@@ -80,6 +84,7 @@ protected:
         host.studio = studio.get();
         host.addons = addons.get();
         LbSetDmwHost(&host);
+        LbSetProgramServices(&host, nullptr, nullptr);
     }
     void TearDown() override
     {
@@ -90,6 +95,7 @@ protected:
         }
         RunPendingEvents();
         LbSetDmwHost(nullptr);
+        LbSetProgramServices(nullptr, nullptr, nullptr);
         studio.reset();
         simulator.reset();
         addons.reset();

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 LbDeviceManageWindow* LibrarianWindowTest::ManageWindow(LbDeviceI* device)
 {
     LbDeviceManageWindow* window = NewWindow();
-    BMessage show(LB_MSG_SHOW_SNAPSHOT);
+    BMessage show(LB_MSG_POPULATE);
     show.AddPointer("LbDeviceSnapshotI",
                     static_cast<LbDeviceSnapshotI*>(new LbDeviceSnapshot(device)));
     window->PostMessage(&show);
@@ -44,14 +44,6 @@ std::string LibrarianWindowTest::Text(LbDeviceManageWindow* window, const char* 
 }
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The menu item of a window with that label, or null.
 QAction* Item(LbDeviceManageWindow* window, const char* menu, const char* label)
@@ -185,7 +177,7 @@ TEST_F(LibrarianWindowTest, WindowStateWritesAndReadsBack)
     BMessage read(LB_MSG_READ_STATE);
     read.AddPointer("LbXmlStreamI", static_cast<LbXmlStreamI*>(&reader));
     read.AddString("tag", "Window");
-    read.AddString("type", LB_DMW_STATE_TYPE);
+    read.AddString("type", kLbManageWindowType);
     again->MessageReceived(&read);
     ASSERT_TRUE(WaitIdle(again));
     ASSERT_NE(nullptr, again->DeviceSnapshot());
