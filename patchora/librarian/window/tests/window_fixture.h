@@ -4,6 +4,7 @@
 #include "interface/tests/GuiTest.h"
 
 #include "app/Message.h"
+#include "app/Messenger.h"
 #include "devices/morpheus/LbEmuMorpheus.h"
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
 #include "interface/Alert.h"
@@ -20,6 +21,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,7 +91,7 @@ protected:
     void TearDown() override
     {
         for (LbDeviceManageWindow* window : windows) {
-            if (!BMessenger(nullptr, window).IsValid()) continue;
+            if (!IsOpen(window)) continue;
             window->Lock();
             window->Quit();
         }
@@ -122,11 +124,13 @@ protected:
         auto* window = new LbDeviceManageWindow(BRect(120, 80, 440, 340));
         window->Show();
         windows.push_back(window);
+        messengers[window] = BMessenger(nullptr, window);
         return window;
     }
     // A window showing a new snapshot of the device, as the application makes it.
     LbDeviceManageWindow* ManageWindow(LbDeviceI* device);
-    bool IsOpen(LbDeviceManageWindow* window) { return BMessenger(nullptr, window).IsValid(); }
+    // Asks a messenger made while the window was there (the window may be gone).
+    bool IsOpen(LbDeviceManageWindow* window) { return messengers[window].IsValid(); }
     // Posts and lets the window handle it.
     void Post(LbDeviceManageWindow* window, uint32 code)
     {
@@ -149,6 +153,7 @@ protected:
     std::unique_ptr<morpheus_sim::SimulatorEndpoints> simulator;
     std::unique_ptr<LbMidiStudio> studio;
     std::vector<LbDeviceManageWindow*> windows;
+    std::map<LbDeviceManageWindow*, BMessenger> messengers;
     std::vector<AlertRequest> alerts;
     std::deque<int32> answers;
 };

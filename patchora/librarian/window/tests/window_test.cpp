@@ -11,6 +11,7 @@
 #include "librarian/LbDataI.h"
 #include "librarian/LbDeviceSnapshot.h"
 #include "librarian/LbPatchI.h"
+#include "librarian/window/LbDmwRules.h"
 #include "storage/DataIO.h"
 
 #include <sys/stat.h>
@@ -187,4 +188,244 @@ TEST_F(LibrarianWindowTest, WindowStateWritesAndReadsBack)
     EXPECT_NEAR(200, again->Frame().left, 1.5);
     EXPECT_NEAR(150, again->Frame().top, 1.5);
     EXPECT_NEAR(500, again->Frame().Width(), 1.5);
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs a program and gives what it wrote on standard output.
+std::string Output(const std::string& command, int* status)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    *status = pclose(pipe);
+    return out;
+}
+
+int CountFilled(LbDeviceSnapshotI* snapshot)
+{
+    int count = 0;
+    for (LbBankSnapshotI* bank : snapshot->Snapshots())
+        for (LbPatchI* patch : bank->Patches()) count += patch->Data()->Length() > 0;
+    return count;
+}
+
+} // namespace
+
+TEST_F(LibrarianWindowTest, ReceiveAllFillsTheListsAndSaveAsWritesWhatShowReads)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* window = ManageWindow(device);
+    auto* patches = Child<QListWidget>(window, "PatchList");
+    Post(window, LB_DMW_RECEIVE_ALL);
+    ASSERT_TRUE(window->IsRunning());
+    // While it runs, what starts work is disabled and closing is refused.
+    EXPECT_FALSE(Item(window, "MIDI", "Receive All")->isEnabled());
+    EXPECT_FALSE(Item(window, "File", "Save As...")->isEnabled());
+    EXPECT_FALSE(window->QuitRequested());
+    EXPECT_TRUE(RunEventsUntil([&] { return window->MessageText().find("Requesting") == 0; }));
+    EXPECT_EQ("Requesting 400 patches...", window->MessageText());
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_TRUE(alerts.empty()) << alerts.front().text;
+
+    // Every patch of every bank came, the shown bank's names as the simulator has them,
+    // and the progress went all the way before it ended.
+    EXPECT_EQ(400, CountFilled(window->DeviceSnapshot()));
+    float maximum = 0;
+    EXPECT_EQ(400.0f, window->LastProgressEnd(&maximum));
+    EXPECT_EQ(400.0f, maximum);
+    EXPECT_EQ("", window->MessageText());
+    ASSERT_EQ(128, patches->count());
+    for (int row = 0; row < 128; row++) {
+        // The simulator names its presets "Sim RAM 000"...
+        char expected[32];
+        snprintf(expected, sizeof expected, "%d Sim RAM %03d", row, row);
+        std::string label = patches->item(row)->text().toStdString();
+        EXPECT_EQ(expected, label.substr(0, label.find_last_not_of(' ') + 1));
+    }
+    Child<QListWidget>(window, "BankList")->setCurrentRow(3);
+    RunPendingEvents();
+    ASSERT_EQ(16, patches->count());
+    EXPECT_EQ("15 Sim Map 15", patches->item(15)->text().trimmed().toStdString());
+    EXPECT_TRUE(window->HasUnsavedChanges());
+    EXPECT_TRUE(Item(window, "MIDI", "Receive All")->isEnabled());
+
+    // "Save As..." shows the panel; its answer saves; the command line reads it back.
+    Post(window, LB_DMW_SAVE_AS);
+    ASSERT_NE(nullptr, window->SavePanel());
+    EXPECT_TRUE(window->SavePanel()->IsShowing());
+    window->SavePanel()->Hide();
+    BMessage* save = window->SavePanel()->MakeSaveMessage(scratch.Path().c_str(), "all.lib");
+    window->PostMessage(save);
+    delete save;
+    RunPendingEvents();
+    std::string library = scratch.File("all.lib");
+    EXPECT_EQ(library, window->FilePath());
+    EXPECT_STREQ("Manage E-mu Morpheus - all.lib", window->Title());
+    EXPECT_FALSE(window->HasUnsavedChanges());
+    int status = -1;
+    std::string shown = Output(std::string(PATCHORA_PATH) + " show '" + library + "'", &status);
+    EXPECT_EQ(0, status) << shown;
+    for (const char* line : {"Preset - RAM: 128 patches", "Preset - ROM: 128 patches",
+                             "Hyperpreset - RAM: 128 patches", "Midimap - RAM: 16 patches"})
+        EXPECT_NE(std::string::npos, shown.find(line)) << line << "\n" << shown.substr(0, 400);
+    EXPECT_NE(std::string::npos, ReadAll(library).find("<LbDevice mfg_id = 18 mod_id = 0C>"));
+}
+
+namespace {
+
+// Receives patches 0 and 1 of the first bank: the window then has unsaved changes.
+void ReceiveTwo(LibrarianWindowTest* test, LbDeviceManageWindow* window)
+{
+    auto* patches = window->Widget()->findChild<QListWidget*>("PatchList");
+    patches->clearSelection();
+    patches->item(0)->setSelected(true);
+    patches->item(1)->setSelected(true);
+    RunPendingEvents();
+    window->PostMessage(LB_DMW_RECEIVE_SELECTED);
+    RunPendingEvents();
+    RunEventsUntil([&] { return !window->IsRunning(); });
+}
+
+} // namespace
+
+TEST_F(LibrarianWindowTest, ClosingWithChangesAsksAndEachAnswerDoesItsPart)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* cancelled = ManageWindow(device);
+    LbDeviceManageWindow* discarded = ManageWindow(device);
+    LbDeviceManageWindow* saved = ManageWindow(device);
+    ReceiveTwo(this, cancelled);
+    EXPECT_EQ(2, CountFilled(cancelled->DeviceSnapshot()));
+    ASSERT_TRUE(cancelled->HasUnsavedChanges());
+
+    // "Cancel" (also what Escape chooses) keeps the window and its patches.
+    answers = {LB_DMW_CANCEL};
+    Post(cancelled, B_QUIT_REQUESTED);
+    ASSERT_EQ(1u, alerts.size());
+    EXPECT_EQ("alert", alerts[0].title);
+    EXPECT_EQ("Save changes to \"untitled\"?", alerts[0].text);
+    EXPECT_EQ(B_WARNING_ALERT, alerts[0].type);
+    EXPECT_EQ("Yes", alerts[0].Button(0));
+    EXPECT_EQ("No", alerts[0].Button(1));
+    EXPECT_EQ("Cancel", alerts[0].Button(2));
+    EXPECT_EQ(2, alerts[0].escapeButton);
+    ASSERT_TRUE(IsOpen(cancelled));
+    EXPECT_TRUE(cancelled->HasUnsavedChanges());
+
+    // "Yes" on an untitled window: the save panel; the window goes once saved there.
+    answers = {LB_DMW_YES};
+    Post(cancelled, B_QUIT_REQUESTED);
+    ASSERT_TRUE(IsOpen(cancelled));
+    ASSERT_NE(nullptr, cancelled->SavePanel());
+    EXPECT_TRUE(cancelled->SavePanel()->IsShowing());
+    cancelled->SavePanel()->Hide();
+    BMessage* save = cancelled->SavePanel()->MakeSaveMessage(scratch.Path().c_str(), "two.lib");
+    cancelled->PostMessage(save);
+    delete save;
+    RunPendingEvents();
+    EXPECT_TRUE(RunEventsUntil([&] { return !IsOpen(cancelled); }, 10));
+    std::string two = ReadAll(scratch.File("two.lib"));
+    EXPECT_EQ(2u, [&] {
+        size_t count = 0;
+        for (size_t at = two.find("<LbPatch>"); at != std::string::npos; at = two.find("<LbPatch>", at + 1)) count++;
+        return count;
+    }());
+
+    // "No" closes without saving.
+    ReceiveTwo(this, discarded);
+    answers = {LB_DMW_NO};
+    Post(discarded, B_QUIT_REQUESTED);
+    EXPECT_FALSE(IsOpen(discarded));
+    EXPECT_EQ(3u, alerts.size());
+
+    // "Yes" on a window with a file saves there and closes; that is now the last window:
+    // closing it hands over to the application, which asks again, and only then does it
+    // go (here with nothing left to ask).
+    std::string library = scratch.File("saved.lib");
+    {
+        BMessage to(B_SAVE_REQUESTED);
+        entry_ref directory(scratch.Path().c_str());
+        to.AddRef("directory", &directory);
+        to.AddString("name", "saved.lib");
+        saved->PostMessage(&to);
+        RunPendingEvents();
+    }
+    ASSERT_EQ(library, saved->FilePath());
+    ReceiveTwo(this, saved);
+    ASSERT_TRUE(saved->HasUnsavedChanges());
+    answers = {LB_DMW_CANCEL};
+    saved->PostMessage(B_QUIT_REQUESTED);
+    // The window refuses at first and asks the application to quit; the question comes
+    // when the application asks.
+    EXPECT_TRUE(RunEventsUntil([&] { return alerts.size() == 4; }, 10));
+    EXPECT_TRUE(IsOpen(saved));
+    answers = {LB_DMW_YES};
+    saved->PostMessage(B_QUIT_REQUESTED);
+    EXPECT_TRUE(RunEventsUntil([&] { return !IsOpen(saved); }, 10));
+    EXPECT_EQ(5u, alerts.size());
+    EXPECT_EQ("Save changes to \"saved.lib\"?", alerts.back().text);
+    EXPECT_NE(std::string::npos, ReadAll(library).find("<LbPatch>"));
+}
+
+TEST_F(LibrarianWindowTest, CopyInOneWindowPasteAtTheEndOfABankInAnother)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* from = ManageWindow(device);
+    LbDeviceManageWindow* to = ManageWindow(device);
+    auto* source = Child<QListWidget>(from, "PatchList");
+    for (int row : {10, 11, 12}) source->item(row)->setSelected(true);
+    RunPendingEvents();
+    Post(from, LB_DMW_RECEIVE_SELECTED);
+    ASSERT_TRUE(WaitIdle(from));
+    Post(from, LB_DMW_COPY);
+    ASSERT_TRUE(be_clipboard->Lock());
+    const void* data = nullptr;
+    ssize_t length = 0;
+    ASSERT_EQ(B_OK, be_clipboard->Data()->FindData("text/x-vnd.ORB.PatchesLib", B_MIME_TYPE, &data, &length));
+    std::string copied(static_cast<const char*>(data), size_t(length));
+    be_clipboard->Unlock();
+    EXPECT_EQ(0u, copied.find("<LbDevice mfg_id = 18 mod_id = 0C>")) << copied.substr(0, 80);
+    EXPECT_NE(std::string::npos, copied.find("<LbBank name = \"Preset - RAM\">"));
+
+    // Three patches pasted at 126 of a bank that ends at 127: two land, the third stops.
+    auto* target = Child<QListWidget>(to, "PatchList");
+    target->item(126)->setSelected(true);
+    RunPendingEvents();
+    Post(to, LB_DMW_PASTE);
+    LbBankSnapshotI* bank = to->DeviceSnapshot()->Snapshots()[0];
+    EXPECT_EQ(2, CountFilled(to->DeviceSnapshot()));
+    ASSERT_GT(bank->PatchAt(126)->Data()->Length(), 0u);
+    ASSERT_GT(bank->PatchAt(127)->Data()->Length(), 0u);
+    EXPECT_EQ(126, bank->PatchAt(126)->Number());
+    EXPECT_EQ("126 Sim RAM 010", target->item(126)->text().trimmed().toStdString());
+    EXPECT_EQ("127 Sim RAM 011", target->item(127)->text().trimmed().toStdString());
+    EXPECT_EQ(128, target->count());
+    EXPECT_TRUE(to->HasUnsavedChanges());
+
+    // Text of another kind on the clipboard pastes nothing and says so.
+    ASSERT_TRUE(be_clipboard->Lock());
+    be_clipboard->Clear();
+    const char text[] = "<LbDevice mfg_id = 18 mod_id = 0C> just words";
+    be_clipboard->Data()->AddData("text/plain", B_MIME_TYPE, text, sizeof text - 1);
+    be_clipboard->Commit();
+    be_clipboard->Unlock();
+    target->clearSelection();
+    target->item(0)->setSelected(true);
+    RunPendingEvents();
+    Post(to, LB_DMW_PASTE);
+    RunPendingEvents();
+    EXPECT_EQ(2, CountFilled(to->DeviceSnapshot()));
+    EXPECT_EQ("The clipboard holds no patches", to->MessageText());
 }
