@@ -24,6 +24,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
 
 namespace fs = std::filesystem;
 
@@ -428,4 +431,159 @@ TEST_F(LibrarianWindowTest, CopyInOneWindowPasteAtTheEndOfABankInAnother)
     RunPendingEvents();
     EXPECT_EQ(2, CountFilled(to->DeviceSnapshot()));
     EXPECT_EQ("The clipboard holds no patches", to->MessageText());
+}
+
+namespace {
+
+// A patch-library document of the simulator's RAM presets, written out by hand.
+std::string PresetLibrary(const morpheus_sim::MorpheusSimulator& simulator, std::initializer_list<int> numbers)
+{
+    std::string text = "<LbDevice mfg_id = 18 mod_id = 0C>\n\t<LbBank name = \"Preset - RAM\">\n";
+    for (int number : numbers) {
+        morpheus_sim::Message dump = simulator.Preset(number);
+        text += "\t\t<LbPatch>\n\t\t\t<data>";
+        for (uint8_t byte : dump) {
+            if (byte == 0xF0 || byte == 0xF7) continue;
+            char hex[3];
+            snprintf(hex, sizeof hex, "%02X", byte);
+            text += hex;
+        }
+        text += "</data>\n\t\t</LbPatch>\n";
+    }
+    return text + "\t</LbBank>\n</LbDevice>\n";
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+void Open(LbDeviceManageWindow* window, const std::vector<std::string>& paths)
+{
+    BMessage refs(B_REFS_RECEIVED);
+    for (const std::string& path : paths) {
+        entry_ref ref(path.c_str());
+        refs.AddRef("refs", &ref);
+    }
+    window->PostMessage(&refs);
+    RunPendingEvents();
+}
+
+} // namespace
+
+TEST_F(LibrarianWindowTest, ALibraryWithoutItsInstrumentOpensOfflineUntilOneIsAdded)
+{
+    morpheus_sim::MorpheusSimulator dumps(0);
+    std::string library = scratch.File("backup.lib");
+    WriteFile(library, PresetLibrary(dumps, {0, 1, 2, 3, 4}));
+    LbDeviceManageWindow* window = NewWindow();
+    Open(window, {library});
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_TRUE(alerts.empty()) << alerts.front().text;
+    ASSERT_NE(nullptr, window->DeviceSnapshot());
+    EXPECT_TRUE(window->IsOffline());
+    EXPECT_EQ(0, studio->CountDevices());   // not added to the studio
+    EXPECT_STREQ("Manage E-mu Morpheus - backup.lib", window->Title());
+    EXPECT_EQ(5, CountFilled(window->DeviceSnapshot()));
+    EXPECT_EQ("4 Sim RAM 004", Child<QListWidget>(window, "PatchList")->item(4)->text().trimmed().toStdString());
+    EXPECT_NE(std::string::npos, window->MessageText().find("The studio has no E-mu Morpheus")) << window->MessageText();
+    EXPECT_FALSE(Item(window, "MIDI", "Receive All")->isEnabled());
+    EXPECT_FALSE(Item(window, "MIDI", "Send All")->isEnabled());
+    EXPECT_TRUE(Item(window, "Edit", "Copy")->isEnabled());
+    Post(window, LB_DMW_SEND_ALL);
+    EXPECT_FALSE(window->IsRunning());
+    EXPECT_FALSE(window->HasUnsavedChanges());
+
+    // An instrument of its model comes into the studio: the patches move onto it.
+    LbDeviceI* device = AddMorpheus();
+    RunPendingEvents();
+    EXPECT_FALSE(window->IsOffline());
+    EXPECT_EQ(device, window->DeviceSnapshot()->Device());
+    EXPECT_EQ(5, CountFilled(window->DeviceSnapshot()));
+    EXPECT_EQ(library, window->FilePath());
+    EXPECT_TRUE(Item(window, "MIDI", "Receive All")->isEnabled());
+    EXPECT_EQ("", window->MessageText());
+
+    // The studio lets the device go: the window without changes closes.
+    BMessage removed('aDiR');
+    removed.AddPointer("LbDeviceI", device);
+    window->PostMessage(&removed);
+    RunPendingEvents();
+    EXPECT_FALSE(IsOpen(window));
+}
+
+TEST_F(LibrarianWindowTest, BadFilesAndPlacesLoseNothing)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* window = ManageWindow(device);
+    LbDeviceSnapshotI* shown = window->DeviceSnapshot();
+
+    // Files of other types are passed over, opened or dropped.
+    std::string notes = scratch.File("notes.txt");
+    WriteFile(notes, "no patches here\n");
+    Open(window, {notes, scratch.File("missing.lib"), scratch.Path()});
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_EQ(shown, window->DeviceSnapshot());
+    EXPECT_TRUE(alerts.empty());
+
+    // A raw SysEx file: its preset lands in the shown snapshot; one with no patch says so.
+    std::string syx = scratch.File("seven.syx");
+    morpheus_sim::Message seven = simulator->Simulator().Preset(7);
+    WriteFile(syx, std::string(seven.begin(), seven.end()));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(syx))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->Widget(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->Widget(), &drop);
+    RunPendingEvents();
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_EQ(shown, window->DeviceSnapshot());
+    EXPECT_EQ(1, CountFilled(shown));
+    EXPECT_EQ("7 Sim RAM 007", Child<QListWidget>(window, "PatchList")->item(7)->text().trimmed().toStdString());
+    std::string junk = scratch.File("junk.syx");
+    WriteFile(junk, std::string("\xF0\x01\x02\x03\xF7", 5));
+    Open(window, {junk});
+    ASSERT_TRUE(WaitIdle(window));
+    ASSERT_EQ(1u, alerts.size());
+    EXPECT_EQ("junk.syx holds no patch of this instrument", alerts[0].text);
+    EXPECT_EQ(1, CountFilled(shown));
+
+    // A library of a model nobody knows: an alert, the window as it was.
+    std::string foreign = scratch.File("foreign.lib");
+    WriteFile(foreign, "<LbDevice mfg_id = 41 mod_id = 10>\n</LbDevice>\n");
+    Open(window, {foreign});
+    ASSERT_TRUE(WaitIdle(window));
+    ASSERT_EQ(2u, alerts.size());
+    EXPECT_NE(std::string::npos, alerts[1].text.find("foreign.lib")) << alerts[1].text;
+    EXPECT_EQ(shown, window->DeviceSnapshot());
+
+    // A truncated library shows what could be read, says so, and keeps no path to save over.
+    std::string whole = PresetLibrary(simulator->Simulator(), {0, 1, 2, 3});
+    std::string cut = scratch.File("cut.lib");
+    WriteFile(cut, whole.substr(0, whole.find("<LbPatch>", whole.find("<LbPatch>") + 1) + 200));
+    Open(window, {cut});
+    ASSERT_TRUE(WaitIdle(window));
+    ASSERT_EQ(3u, alerts.size());
+    EXPECT_NE(std::string::npos, alerts[2].text.find("cut.lib is damaged; what could be read is shown")) << alerts[2].text;
+    EXPECT_EQ(1, CountFilled(window->DeviceSnapshot()));
+    EXPECT_EQ("", window->FilePath());
+    EXPECT_STREQ("Manage E-mu Morpheus - untitled", window->Title());
+
+    // A save where no file can be made (under a regular file: even root cannot): an
+    // alert, the window open, the changes still unsaved.
+    ReceiveTwo(this, window);
+    ASSERT_TRUE(window->HasUnsavedChanges());
+    BMessage save(B_SAVE_REQUESTED);
+    entry_ref directory(notes.c_str());
+    save.AddRef("directory", &directory);
+    save.AddString("name", "x.lib");
+    window->PostMessage(&save);
+    RunPendingEvents();
+    ASSERT_EQ(4u, alerts.size());
+    EXPECT_EQ(0u, alerts[3].text.find("Could not save " + notes + "/x.lib")) << alerts[3].text;
+    EXPECT_TRUE(IsOpen(window));
+    EXPECT_TRUE(window->HasUnsavedChanges());
+    EXPECT_EQ("no patches here\n", ReadAll(notes));
 }
