@@ -41,6 +41,8 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
+#include <QScrollBar>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -182,10 +184,12 @@ void LbDeviceManageWindow::BuildWidgets()
     mBankList = new QListWidget;
     mBankList->setObjectName("BankList");
     mBankList->setSelectionMode(QAbstractItemView::SingleSelection);
+    mBankList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mPatchList = new QListWidget;
     mPatchList->setObjectName("PatchList");
     mPatchList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     mPatchList->setUniformItemSizes(true);
+    mPatchList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mBankCount = new QLabel;
     mBankCount->setObjectName("BankCount");
     mPatchCount = new QLabel;
@@ -358,6 +362,19 @@ void LbDeviceManageWindow::FillBanks()
         item->setData(kPatchRole, QVariant::fromValue(reinterpret_cast<quintptr>(bank)));
         mBankList->addItem(item);
     }
+    // Bank names are never cut: the list is as wide as the longest.
+    mBankList->setMinimumWidth(mBankList->sizeHintForColumn(0) + 2 * mBankList->frameWidth() + 8);
+    GrowToFit();
+}
+
+void LbDeviceManageWindow::GrowToFit()
+{
+    QWidget* top = Widget();
+    Background()->layout()->activate();
+    top->layout()->activate();
+    QSize needed = top->minimumSizeHint().expandedTo(top->minimumSize());
+    if (top->width() < needed.width() || top->height() < needed.height())
+        top->resize(top->size().expandedTo(needed));
 }
 
 LbBankSnapshotI* LbDeviceManageWindow::SelectedBank() const
@@ -393,6 +410,16 @@ void LbDeviceManageWindow::FillPatches()
             item->setData(kPatchRole, QVariant::fromValue(reinterpret_cast<quintptr>(patch)));
             item->setData(kNumberRole, patch->Number());
             mPatchList->addItem(item);
+        }
+        // Wide enough for the bank's numbers and a full name (a model's names are of
+        // fixed length), so that none is cut; the window grows to it.
+        QFontMetrics metrics(mPatchList->font());
+        QString widest = QString::number(bank->Bank()->Maximum()) + " " + QString(12, QChar('M'));
+        int width = metrics.horizontalAdvance(widest) +
+            mPatchList->verticalScrollBar()->sizeHint().width() + 2 * mPatchList->frameWidth() + 8;
+        if (width > mPatchList->minimumWidth()) {
+            mPatchList->setMinimumWidth(width);
+            GrowToFit();
         }
     }
     UpdateCounts();

@@ -117,6 +117,8 @@ private:
     void SetDeviceSnapshot(LbDeviceSnapshotI* snapshot, bool offline);
     void Listen(bool listen);
     void FillBanks();
+    // Makes the window as big as its lists need (never smaller).
+    void GrowToFit();
     void FillPatches();
     LbBankSnapshotI* SelectedBank() const;
     std::vector<LbPatchI*> SelectedPatches() const;
