@@ -136,6 +136,7 @@ struct LbDeviceManageWindow::Status {
     bool progressOn = false;
     float maximum = 0;
     float value = 0;
+    std::string lastText; // the last text that was not empty
     float endedValue = -1; // where the last progress stood when it ended
     float endedMaximum = 0;
     bool posted = false; // a kMsgStatus is on its way
@@ -518,6 +519,7 @@ void LbDeviceManageWindow::BeginStatus(const char* text)
 {
     std::lock_guard<std::mutex> lock(mStatus->lock);
     mStatus->text = text ? text : "";
+    if (!mStatus->text.empty()) mStatus->lastText = mStatus->text;
     if (!mStatus->posted) mStatus->posted = PostMessage(kMsgStatus) == B_OK;
 }
 
@@ -597,6 +599,12 @@ void LbDeviceManageWindow::ApplyStatus()
 std::string LbDeviceManageWindow::MessageText() const
 {
     return mMessageArea->Message().toStdString();
+}
+
+std::string LbDeviceManageWindow::LastStatusText() const
+{
+    std::lock_guard<std::mutex> lock(mStatus->lock);
+    return mStatus->lastText;
 }
 
 float LbDeviceManageWindow::LastProgressEnd(float* maximum) const

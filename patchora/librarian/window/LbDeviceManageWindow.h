@@ -106,6 +106,8 @@ public:
     // The message area's text, and where the last progress stood when it ended (to see
     // that a long operation went all the way).
     std::string MessageText() const;
+    // The last status text that was not empty (a quick operation's may never be shown).
+    std::string LastStatusText() const;
     float LastProgressEnd(float* maximum) const;
 
 private:

@@ -237,9 +237,8 @@ TEST_F(LibrarianWindowTest, ReceiveAllFillsTheListsAndSaveAsWritesWhatShowReads)
     EXPECT_FALSE(Item(window, "MIDI", "Receive All")->isEnabled());
     EXPECT_FALSE(Item(window, "File", "Save As...")->isEnabled());
     EXPECT_FALSE(window->QuitRequested());
-    EXPECT_TRUE(RunEventsUntil([&] { return window->MessageText().find("Requesting") == 0; }));
-    EXPECT_EQ("Requesting 400 patches...", window->MessageText());
     ASSERT_TRUE(WaitIdle(window));
+    EXPECT_EQ("Requesting 400 patches...", window->LastStatusText());
     EXPECT_TRUE(alerts.empty()) << alerts.front().text;
 
     // Every patch of every bank came, the shown bank's names as the simulator has them,
@@ -586,4 +585,46 @@ TEST_F(LibrarianWindowTest, BadFilesAndPlacesLoseNothing)
     EXPECT_TRUE(IsOpen(window));
     EXPECT_TRUE(window->HasUnsavedChanges());
     EXPECT_EQ("no patches here\n", ReadAll(notes));
+}
+
+TEST_F(LibrarianWindowTest, SendsSkipReadOnlyBanksAndASelectionWithoutPatchesIsTheBank)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* window = ManageWindow(device);
+    auto* banks = Child<QListWidget>(window, "BankList");
+    banks->setCurrentRow(3);
+    RunPendingEvents();
+    Post(window, LB_DMW_RECEIVE_SELECTED);
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_EQ("Requesting 16 patches...", window->LastStatusText());
+    EXPECT_EQ(16, CountFilled(window->DeviceSnapshot()));
+
+    // The ROM bank is read-only: "Send All" leaves it out, sending it alone is refused.
+    Post(window, LB_DMW_SEND_ALL);
+    ASSERT_TRUE(WaitIdle(window));
+    EXPECT_EQ("Sending 272 patches...", window->LastStatusText());
+    float maximum = 0;
+    EXPECT_EQ(272.0f, window->LastProgressEnd(&maximum));
+    EXPECT_EQ(272.0f, maximum);
+    banks->setCurrentRow(1);
+    RunPendingEvents();
+    Post(window, LB_DMW_SEND_SELECTED);
+    EXPECT_FALSE(window->IsRunning());
+    EXPECT_EQ("Bank Preset - ROM is read-only on the instrument", window->MessageText());
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(LibrarianWindowTest, ANewWindowForADeviceThatDoesNotAnswerIsRefused)
+{
+    LbDeviceI* device = addons->AddonAt(0)->NewDevice();
+    studio->AddDevice(device, "Nowhere", "Nowhere");
+    ASSERT_NE(B_OK, device->InitCheck());
+    LbDeviceManageWindow* window = NewWindow();
+    BMessage open(LB_DMW_NEW);
+    open.AddPointer("LbDeviceI", device);
+    window->PostMessage(&open);
+    RunPendingEvents();
+    ASSERT_EQ(1u, alerts.size());
+    EXPECT_EQ("E-mu Morpheus is not properly initialized", alerts[0].text);
+    EXPECT_TRUE(host.newWindows.empty());
 }

@@ -1,0 +1,186 @@
+// "Receive All" of a whole simulated Morpheus (400 patches) in this process: through the
+// librarian window, until its list holds every patch of the shown bank, against the same
+// receive without a window. During the window's receive, the longest handling of one
+// message by the window and the longest the GUI thread's event loop stayed away (a 2 ms
+// timer's largest lateness) are counted.
+#include "app/Message.h"
+#include "devices/morpheus/LbEmuMorpheusAddon.h"
+#include "interface/Application.h"
+#include "kernel/OS.h"
+#include "librarian/LbBankSnapshotI.h"
+#include "librarian/LbDataI.h"
+#include "librarian/LbDeviceSnapshot.h"
+#include "librarian/LbLibrarian.h"
+#include "librarian/LbPatchI.h"
+#include "librarian/window/LbDeviceManageWindow.h"
+#include "librarian/window/LbDmwHostI.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbDeviceI.h"
+#include "midi/LbMidiStudio.h"
+
+#include "MorpheusSimulator.h"
+#include "SimulatorEndpoints.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QTimer>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs the GUI thread's events until done() holds or the time-out passes.
+bool RunEventsUntil(const std::function<bool()>& done, double seconds)
+{
+    Clock::time_point end = Clock::now() +
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (!done() && Clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
+void RunPendingEvents()
+{
+    for (int i = 0; i < 5; i++) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+// The window, timing its own handling of each message.
+class TimedWindow : public LbDeviceManageWindow {
+public:
+    using LbDeviceManageWindow::LbDeviceManageWindow;
+    void MessageReceived(BMessage* message) override
+    {
+        Clock::time_point start = Clock::now();
+        LbDeviceManageWindow::MessageReceived(message);
+        double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (ms > longest) {
+            longest = ms;
+            longestCode = message->what;
+        }
+    }
+    double longest = 0;
+    uint32 longestCode = 0;
+};
+
+// One program around every run: the application, a Morpheus on the simulator.
+struct Program : public LbDmwHostI {
+    Program()
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        setenv("SUITE_MIDI_API", "none", 1);
+        app = new BApplication("application/x-vnd.ORB-Patchora");
+        addons.AddAddon(new LbEmuMorpheusAddon);
+        simulator = new morpheus_sim::SimulatorEndpoints(
+            std::make_shared<morpheus_sim::MorpheusSimulator>(0));
+        studio = new LbMidiStudio(&addons);
+        studio->SetCacheVariant("simulator");
+        device = addons.AddonAt(0)->NewDevice();
+        studio->AddDevice(device, morpheus_sim::SimulatorEndpoints::kDefaultName,
+                          morpheus_sim::SimulatorEndpoints::kDefaultName);
+        LbSetDmwHost(this);
+    }
+    LbMidiStudio* Studio() override { return studio; }
+    LbDeviceAddons* Addons() override { return &addons; }
+    void ShowStudioWindow() override { }
+
+    // Kept until the process ends.
+    BApplication* app;
+    LbDeviceAddons addons;
+    morpheus_sim::SimulatorEndpoints* simulator;
+    LbMidiStudio* studio;
+    LbDeviceI* device;
+};
+
+Program& TheProgram()
+{
+    static Program* program = new Program;
+    return *program;
+}
+
+int CountFilledRows(QListWidget* list, LbBankSnapshotI* bank)
+{
+    int count = 0;
+    for (int row = 0; row < list->count(); row++) {
+        auto* patch = bank->PatchAt(list->item(row)->data(Qt::UserRole + 1).toInt());
+        count += patch != nullptr && patch->Data()->Length() > 0 &&
+            !list->item(row)->text().contains("<empty>");
+    }
+    return count;
+}
+
+void BM_ReceiveAllWithoutWindow(benchmark::State& state)
+{
+    Program& program = TheProgram();
+    for (auto _ : state) {
+        LbLibrarian librarian(program.studio, nullptr);
+        librarian.SetDeviceSnapshot(new LbDeviceSnapshot(program.device));
+        if (librarian.StartPatchWork(LB_PATCH_REQUEST, librarian.WorkForAll(LB_PATCH_REQUEST)) !=
+                B_OK ||
+            librarian.WaitForWorker() != B_OK)
+            state.SkipWithError("receive failed");
+    }
+}
+BENCHMARK(BM_ReceiveAllWithoutWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_ReceiveAllThroughWindow(benchmark::State& state)
+{
+    Program& program = TheProgram();
+    auto* window = new TimedWindow(BRect(120, 80, 440, 340));
+    window->Show();
+    auto* list = window->Widget()->findChild<QListWidget*>("PatchList");
+    // The event loop's lateness: a 2 ms timer that notes how late each tick came.
+    double loopGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        loopGap = std::max(loopGap, double(sinceTick.nsecsElapsed()) / 1e6 - 2.0);
+        sinceTick.restart();
+    });
+    double longest = 0, longestGap = 0;
+    uint32 longestCode = 0;
+    for (auto _ : state) {
+        BMessage show(LB_MSG_POPULATE);
+        show.AddPointer("LbDeviceSnapshotI",
+                        static_cast<LbDeviceSnapshotI*>(new LbDeviceSnapshot(program.device)));
+        window->PostMessage(&show);
+        RunPendingEvents();
+        LbBankSnapshotI* bank = window->DeviceSnapshot()->Snapshots()[0];
+        window->longest = 0;
+        loopGap = 0;
+        sinceTick.start();
+        if (getenv("NOTICK") == nullptr) ticker.start();
+        window->PostMessage(LB_DMW_RECEIVE_ALL);
+        bool done = RunEventsUntil(
+            [&] { return !window->IsRunning() && CountFilledRows(list, bank) == list->count(); },
+            120);
+        ticker.stop();
+        if (!done || list->count() != 128) state.SkipWithError("the list did not fill");
+        if (window->longest > longest) {
+            longest = window->longest;
+            longestCode = window->longestCode;
+        }
+        longestGap = std::max(longestGap, loopGap);
+    }
+    state.counters["longest_handler_ms"] = longest;
+    state.counters["longest_loop_gap_ms"] = longestGap;
+    char code[5] = {char(longestCode >> 24), char(longestCode >> 16), char(longestCode >> 8),
+                    char(longestCode), 0};
+    state.SetLabel(std::string("longest: '") + code + "'");
+    window->Lock();
+    window->Quit();
+    RunPendingEvents();
+}
+BENCHMARK(BM_ReceiveAllThroughWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+} // namespace
