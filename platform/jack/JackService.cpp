@@ -27,6 +27,8 @@ namespace {
 // away is dropped from here and lives on until its own users release it.
 std::mutex gTableLock;
 JackService* gCurrent = nullptr;  // guarded by gTableLock
+constexpr int32 kMaxWatchers = 8;
+JackServiceWatcher* gWatchers[kMaxWatchers] = {};  // guarded by gTableLock
 
 void QuietJackMessage(const char*) {}
 
@@ -116,8 +118,35 @@ JackService* JackService::Acquire(const char* clientName, status_t* status,
 	}
 	service->fUsers = 1;
 	gCurrent = service;
+	for (JackServiceWatcher* watcher : gWatchers) {
+		if (watcher != nullptr)
+			watcher->ServiceOpened(service);
+	}
 	result = B_OK;
 	return service;
+}
+
+status_t JackService::AddWatcher(JackServiceWatcher* watcher)
+{
+	std::lock_guard lock(gTableLock);
+	for (JackServiceWatcher*& slot : gWatchers) {
+		if (slot == nullptr) {
+			slot = watcher;
+			if (gCurrent != nullptr && gCurrent->IsRunning())
+				watcher->ServiceOpened(gCurrent);
+			return B_OK;
+		}
+	}
+	return B_NO_MORE_PORTS;
+}
+
+void JackService::RemoveWatcher(JackServiceWatcher* watcher)
+{
+	std::lock_guard lock(gTableLock);
+	for (JackServiceWatcher*& slot : gWatchers) {
+		if (slot == watcher)
+			slot = nullptr;
+	}
 }
 
 JackService::JackService(jack_client_t* client)
@@ -156,6 +185,10 @@ void JackService::Release()
 			return;
 		if (gCurrent == this)
 			gCurrent = nullptr;
+		for (JackServiceWatcher* watcher : gWatchers) {
+			if (watcher != nullptr)
+				watcher->ServiceClosing(this);
+		}
 	}
 	Close();
 	delete this;
@@ -196,10 +229,24 @@ void JackService::ProcessPeriod(uint32 frames)
 	fFrameBase = period == 1 ? frameTime : fFrameBase + uint32(frameTime - fLastFrameTime);
 	fLastFrameTime = frameTime;
 
+	// JACK's filtered estimate of the period, moved from its clock onto system_time()'s.
+	bigtime_t now = system_time();
+	jack_nframes_t cycleFrames;
+	jack_time_t cycleStart, nextStart;
+	float periodLength;
+	bigtime_t filteredStart = 0, filteredLength = 0;
+	if (jack_get_cycle_times(fClient, &cycleFrames, &cycleStart, &nextStart, &periodLength) == 0
+		&& nextStart > cycleStart) {
+		filteredStart = bigtime_t(cycleStart) + (now - bigtime_t(jack_get_time()));
+		filteredLength = bigtime_t(nextStart - cycleStart);
+	}
+
 	fSnapshotSequence.fetch_add(1, std::memory_order_acq_rel);  // odd: writing
 	fSnapshotFrame.store(fFrameBase, std::memory_order_relaxed);
-	fSnapshotStart.store(system_time(), std::memory_order_relaxed);
+	fSnapshotStart.store(now, std::memory_order_relaxed);
 	fSnapshotFrames.store(frames, std::memory_order_relaxed);
+	fSnapshotFilteredStart.store(filteredStart, std::memory_order_relaxed);
+	fSnapshotFilteredLength.store(filteredLength, std::memory_order_relaxed);
 	fSnapshotSequence.fetch_add(1, std::memory_order_release);
 	fPeriods.store(period, std::memory_order_release);
 
@@ -230,6 +277,8 @@ JackPeriod JackService::CurrentPeriod() const
 		snapshot.frame = fSnapshotFrame.load(std::memory_order_relaxed);
 		snapshot.startTime = fSnapshotStart.load(std::memory_order_relaxed);
 		snapshot.frames = fSnapshotFrames.load(std::memory_order_relaxed);
+		snapshot.filteredStart = fSnapshotFilteredStart.load(std::memory_order_relaxed);
+		snapshot.filteredLength = fSnapshotFilteredLength.load(std::memory_order_relaxed);
 		std::atomic_thread_fence(std::memory_order_acquire);
 		uint32 after = fSnapshotSequence.load(std::memory_order_relaxed);
 		// The period count moves after the snapshot is written: re-read if it moved
@@ -259,6 +308,42 @@ void JackService::Shutdown(void* self)
 	auto* service = static_cast<JackService*>(self);
 	service->fGone.store(true, std::memory_order_release);
 	service->Wake();
+	std::lock_guard lock(service->fShutdownLock);
+	for (int32 i = 0; i < kMaxShutdownHooks; i++) {
+		if (service->fShutdownHooks[i] != nullptr)
+			service->fShutdownHooks[i](service->fShutdownCookies[i]);
+	}
+}
+
+status_t JackService::AddShutdownHook(JackShutdownHook hook, void* cookie)
+{
+	if (hook == nullptr)
+		return B_BAD_VALUE;
+	// Shutdown() marks the service gone before it takes the lock: either it finds the
+	// hook, or the hook finds the service gone.
+	std::lock_guard lock(fShutdownLock);
+	if (!IsRunning())
+		return B_ERROR;
+	for (int32 i = 0; i < kMaxShutdownHooks; i++) {
+		if (fShutdownHooks[i] == nullptr) {
+			fShutdownHooks[i] = hook;
+			fShutdownCookies[i] = cookie;
+			return B_OK;
+		}
+	}
+	return B_NO_MORE_PORTS;
+}
+
+void JackService::RemoveShutdownHook(JackShutdownHook hook, void* cookie)
+{
+	std::lock_guard lock(fShutdownLock);
+	for (int32 i = 0; i < kMaxShutdownHooks; i++) {
+		if (fShutdownHooks[i] == hook && fShutdownCookies[i] == cookie) {
+			fShutdownHooks[i] = nullptr;
+			fShutdownCookies[i] = nullptr;
+			return;
+		}
+	}
 }
 
 void JackService::PortRegistered(uint32, int, void* self)

@@ -59,6 +59,23 @@ enum class JackPortDirection { Input, Output };
 // Called on JACK's process thread once per period (frames: the period's length). Must
 // not allocate, lock, or do I/O.
 typedef void (*JackProcessHook)(uint32 frames, void* cookie);
+// Called once when the server goes away, on a thread of libjack's, after IsRunning()
+// turned false. Must not call libjack, allocate or block (post a semaphore, set a flag).
+typedef void (*JackShutdownHook)(void* cookie);
+
+class JackService;
+
+// Follows the process's service without holding it (the media clock does): told when a
+// service opens (once it runs) and before the last Release() closes it, on the thread
+// that opens or closes it, with the service table locked: the calls must not Acquire()
+// or Release() a service. A service whose server went away is reported closing only
+// when its last holder lets go; a new service may open before that.
+class JackServiceWatcher {
+public:
+	virtual ~JackServiceWatcher() = default;
+	virtual void ServiceOpened(JackService* service) = 0;
+	virtual void ServiceClosing(JackService* service) = 0;
+};
 
 // One period as the process thread saw it at its start; all fields from the same period.
 struct JackPeriod {
@@ -69,6 +86,11 @@ struct JackPeriod {
 	bigtime_t startTime = 0;   // system_time() when the process thread started the period
 	uint32 frames = 0;         // its length
 	uint32 sampleRate = 0;     // frames per second
+	// The period's start and length as JACK's clock filters them (steady, unlike
+	// startTime, which carries the process thread's wake-up delay), in system_time()'s
+	// microseconds; both 0 where libjack cannot say.
+	bigtime_t filteredStart = 0;
+	bigtime_t filteredLength = 0;
 };
 
 class JackService {
@@ -88,6 +110,11 @@ public:
 	// One more user of this very service, for a holder that passes it on (the new
 	// holder calls Release()). Works also after the server went away.
 	void AddReference();
+
+	// Watchers of the service (at most 8); one added while a service runs hears of it at
+	// once. Remove a watcher before it goes.
+	static status_t AddWatcher(JackServiceWatcher* watcher);
+	static void RemoveWatcher(JackServiceWatcher* watcher);
 
 	JackService(const JackService&) = delete;
 	JackService& operator=(const JackService&) = delete;
@@ -136,6 +163,13 @@ public:
 	// longer be inside the hook.
 	status_t AddProcessHook(JackProcessHook hook, void* cookie);
 	status_t RemoveProcessHook(JackProcessHook hook, void* cookie);
+
+	// Shutdown hooks (at most 8): called when the server goes away, so that a waiter
+	// learns of it at once instead of looking now and then. Add gives B_ERROR when the
+	// server is gone already (the hook is then never called), B_NO_MORE_PORTS when full.
+	// Remove returns once the hook cannot be running any more.
+	status_t AddShutdownHook(JackShutdownHook hook, void* cookie);
+	void RemoveShutdownHook(JackShutdownHook hook, void* cookie);
 
 	// Connects source (an output port) to destination (an input port), full names, and
 	// confirms it: returns B_OK once the server reports the two connected and then one
@@ -187,6 +221,8 @@ private:
 	std::atomic<uint64> fSnapshotFrame{0};
 	std::atomic<int64> fSnapshotStart{0};
 	std::atomic<uint32> fSnapshotFrames{0};
+	std::atomic<int64> fSnapshotFilteredStart{0};
+	std::atomic<int64> fSnapshotFilteredLength{0};
 	uint32 fLastFrameTime = 0;                   // process thread only
 	uint64 fFrameBase = 0;                       // process thread only
 
@@ -198,6 +234,11 @@ private:
 	std::atomic<HookList*> fHooks{nullptr};
 	std::atomic<uint64> fInside{0};
 	std::mutex fHookLock;                        // adding and removing (never the RT thread)
+
+	static constexpr int32 kMaxShutdownHooks = 8;
+	std::mutex fShutdownLock;                    // guards the two below
+	JackShutdownHook fShutdownHooks[kMaxShutdownHooks] = {};
+	void* fShutdownCookies[kMaxShutdownHooks] = {};
 
 	std::mutex fPortLock;                        // guards fPorts
 	std::vector<jack_port_t*> fPorts;

@@ -167,7 +167,7 @@ port_id BMediaNode::ControlPort() const
 BTimeSource* BMediaNode::TimeSource() const
 {
 	BTimeSource* source = fTimeSource.load();
-	return source != nullptr ? source : system_time_source();
+	return source != nullptr ? source : media_time_source();
 }
 
 BMediaAddOn* BMediaNode::AddOn(int32* internalId) const

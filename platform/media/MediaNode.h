@@ -49,7 +49,7 @@ public:
 	uint64 Kinds() const { return fKinds; }
 	// The port other threads write this node's messages to.
 	virtual port_id ControlPort() const;
-	// The node's time source (the system clock until SetTimeSourceFor chooses another).
+	// The node's time source (the media clock until SetTimeSourceFor chooses another).
 	BTimeSource* TimeSource() const;
 	run_mode RunMode() const { return fRunMode.load(); }
 	// The add-on that made the node (and its flavor's internal id), or null.

@@ -90,6 +90,7 @@ BMediaRoster* BMediaRoster::Roster(status_t* outError)
 	static BMediaRoster* roster = [] {
 		auto* made = new BMediaRoster;
 		made->RegisterNode(system_time_source());
+		made->RegisterNode(media_time_source());
 		media_addon_id id;
 		made->RegisterAddOn(make_platform_addon(), &id);
 		made->fState->systemAddOn = id;
@@ -312,7 +313,10 @@ status_t BMediaRoster::SetAudioOutput(const media_node& node)
 
 status_t BMediaRoster::GetTimeSource(media_node* outNode)
 {
-	return GetSystemTimeSource(outNode);
+	if (outNode == nullptr)
+		return B_BAD_VALUE;
+	*outNode = media_time_source()->Acquire()->Node();
+	return B_OK;
 }
 
 status_t BMediaRoster::GetSystemTimeSource(media_node* outNode)

@@ -76,7 +76,8 @@ public:
 	// Makes node the default input / output (the roster keeps a reference).
 	status_t SetAudioInput(const media_node& node);
 	status_t SetAudioOutput(const media_node& node);
-	// The system clock's time source.
+	// The media clock (media_time_source(): JACK's clock while JACK is in use), and the
+	// system clock's time source.
 	status_t GetTimeSource(media_node* outNode);
 	status_t GetSystemTimeSource(media_node* outNode);
 

@@ -1,6 +1,10 @@
 #include "media/SoundPlayer.h"
 
+#include "media/DeviceNodes.h"
 #include "media/RtAudioCompat.h"
+#if SUITE_HAVE_JACK_SERVICE
+#include "jack/JackService.h"
+#endif
 
 #include <alsa/error.h>
 
@@ -9,8 +13,33 @@
 #include <cstring>
 #include <vector>
 
+// The stream: ports on the process's JACK service, or an RtAudio stream.
 struct SoundPlayer::Device {
+    std::unique_ptr<AudioDevice> jack;
     std::unique_ptr<RtAudio> audio;
+    SoundPlayer* player = nullptr;
+    std::vector<int16_t> shorts;    // a JACK block of 16-bit frames, made up front
+    bool running = false;
+
+    // JACK's process thread: the callback's frames, as floats for the ports.
+    static void FillJack(void* cookie, float* frames, size_t count)
+    {
+        auto* device = static_cast<Device*>(cookie);
+        SoundPlayer* player = device->player;
+        if (player->fFormat.format == media_raw_audio_format::B_AUDIO_FLOAT) {
+            player->FillBuffer(frames, uint32_t(count));
+            return;
+        }
+        count = std::min(count, device->shorts.size() / player->fFormat.channel_count);
+        player->FillBuffer(device->shorts.data(), uint32_t(count));
+        size_t samples = count * player->fFormat.channel_count;
+        for (size_t i = 0; i < samples; i++)
+            frames[i] = float(device->shorts[i]) * (1.0f / 32768.0f);
+    }
+
+    // Ports "<name>_1".. on the JACK service when a server runs at the format's rate
+    // (another player of the name in this program: "<name> 2_1"..). False with the reason.
+    bool OpenJack(const char* name, std::string* reason);
 };
 
 namespace {
@@ -33,6 +62,49 @@ size_t SampleSize(const SoundPlayer::Format& format)
 
 }  // namespace
 
+#if SUITE_HAVE_JACK_SERVICE
+bool SoundPlayer::Device::OpenJack(const char* name, std::string* reason)
+{
+    status_t status;
+    JackService* service = JackService::Acquire(name, &status, reason);
+    if (service == nullptr)
+        return false;
+    const Format& format = player->fFormat;
+    uint32 rate = service->SampleRate();
+    std::string prefix = name;
+    std::vector<std::string> ours = service->FindPorts(JackPortType::Audio,
+        JackPortDirection::Output, true);
+    for (int n = 2; std::find(ours.begin(), ours.end(), std::string(service->ClientName())
+            + ":" + prefix + "_1") != ours.end(); n++)
+        prefix = std::string(name) + " " + std::to_string(n);
+    if (float(rate) != format.frame_rate) {
+        service->Release();
+        *reason = "the server runs at " + std::to_string(rate) + " frames a second, not "
+            + std::to_string(int(format.frame_rate));
+        return false;
+    }
+    jack = open_jack_playback(prefix.c_str(), format.channel_count, true, &FillJack, this,
+        reason);
+    service->Release();   // after the device took its own: the client stays open
+    if (!jack)
+        return false;
+    try {
+        shorts.assign(jack->MaxBlockFrames() * format.channel_count, 0);
+    } catch (const std::bad_alloc&) {
+        jack.reset();
+        *reason = "out of memory";
+        return false;
+    }
+    return true;
+}
+#else
+bool SoundPlayer::Device::OpenJack(const char*, std::string* reason)
+{
+    *reason = "this build has no JACK service";
+    return false;
+}
+#endif
+
 SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc, void* cookie)
     : fDevice(std::make_unique<Device>()), fFormat(format), fProc(proc), fCookie(cookie)
 {
@@ -46,9 +118,26 @@ SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc
     }
     fFormat.byte_order = B_MEDIA_HOST_ENDIAN;
 
-    snd_lib_error_set_handler(&QuietAlsa);
+    if (name == nullptr || name[0] == '\0')
+        name = "SoundPlayer";
+    fDevice->player = this;
     std::string tried;
+    // JACK through the process's one client; RtAudio for ALSA and PulseAudio.
+    {
+        std::string reason;
+        if (fDevice->OpenJack(name, &reason)) {
+            size_t frameSize = SampleSize(format) * format.channel_count;
+            fFormat.buffer_size = fDevice->jack->MaxBlockFrames() * frameSize;
+            fSystem = "jack";
+            fStatus = B_OK;
+            return;
+        }
+        tried = "JACK: " + reason;
+    }
+    snd_lib_error_set_handler(&QuietAlsa);
     for (RtAudio::Api api : rtaudio_compat::PreferredApis()) {
+        if (api == RtAudio::UNIX_JACK)
+            continue;
         std::string reason;
         std::unique_ptr<RtAudio> audio(rtaudio_compat::Make(api, &reason));
         unsigned int device = 0;
@@ -65,8 +154,7 @@ SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc
                 ? RTAUDIO_SINT16
                 : RTAUDIO_FLOAT32;
             reason = rtaudio_compat::Open(*audio, &parameters, nullptr, sampleFormat,
-                unsigned(format.frame_rate), &bufferFrames, &DeviceCallback, this,
-                name != nullptr ? name : "SoundPlayer");
+                unsigned(format.frame_rate), &bufferFrames, &DeviceCallback, this, name);
             if (reason.empty()) {
                 fFormat.buffer_size = bufferFrames * frameSize;
                 fDevice->audio = std::move(audio);
@@ -97,6 +185,15 @@ status_t SoundPlayer::Start()
 {
     if (fStatus != B_OK)
         return fStatus;
+    if (fDevice->jack) {
+        status_t status = fDevice->jack->Lost() ? B_ERROR : fDevice->jack->Start();
+        if (status != B_OK) {
+            fError = "Cannot start playback: the JACK server went away";
+            return B_ERROR;
+        }
+        fDevice->running = true;
+        return B_OK;
+    }
     std::string error = rtaudio_compat::Start(*fDevice->audio);
     if (!error.empty()) {
         fError = "Cannot start playback: " + error;
@@ -107,20 +204,26 @@ status_t SoundPlayer::Start()
 
 void SoundPlayer::Stop()
 {
+    if (fDevice->jack) {
+        fDevice->jack->Stop();
+        fDevice->running = false;
+    }
     if (fDevice->audio)
         rtaudio_compat::Stop(*fDevice->audio);
 }
 
 bool SoundPlayer::IsPlaying() const
 {
+    if (fDevice->jack)
+        return fDevice->running && !fDevice->jack->Lost();
     return fDevice->audio && rtaudio_compat::IsRunning(*fDevice->audio);
 }
 
 double SoundPlayer::Latency() const
 {
-    if (!fDevice->audio)
+    if (!fDevice->jack && !fDevice->audio)
         return 0.0;
-    long frames = rtaudio_compat::Latency(*fDevice->audio);
+    long frames = fDevice->audio ? rtaudio_compat::Latency(*fDevice->audio) : 0;
     size_t frameSize = SampleSize(fFormat) * fFormat.channel_count;
     frames = std::max<long>(frames, long(fFormat.buffer_size / frameSize));
     return static_cast<double>(frames) / fFormat.frame_rate;

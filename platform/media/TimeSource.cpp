@@ -1,6 +1,12 @@
 #include "media/TimeSource.h"
 
 #include "kernel/OS.h"
+#if SUITE_HAVE_JACK_SERVICE
+#include "jack/JackService.h"
+#endif
+
+#include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -13,6 +19,99 @@ public:
 	}
 	status_t StopAt(bigtime_t) override { return B_NOT_ALLOWED; }
 	status_t SeekTo(bigtime_t, bigtime_t) override { return B_NOT_ALLOWED; }
+};
+
+// The media clock: the system clock, that follows JACK's period clock while the
+// process's JACK service runs (media_time_source()).
+class MediaClock : public BTimeSource
+#if SUITE_HAVE_JACK_SERVICE
+	, public JackServiceWatcher
+#endif
+{
+public:
+	MediaClock() : BMediaNode("Media clock"), BTimeSource("Media clock")
+	{
+		StartAt(0);
+#if SUITE_HAVE_JACK_SERVICE
+		JackService::AddWatcher(this);
+#endif
+	}
+	status_t StopAt(bigtime_t) override { return B_NOT_ALLOWED; }
+	status_t SeekTo(bigtime_t, bigtime_t) override { return B_NOT_ALLOWED; }
+
+#if SUITE_HAVE_JACK_SERVICE
+	void ServiceOpened(JackService* service) override
+	{
+		std::lock_guard lock(fLock);
+		Detach();
+		fAnchored = false;
+		fService.store(service);
+		if (service->AddProcessHook(&Period, this) != B_OK)
+			fService.store(nullptr);
+	}
+
+	void ServiceClosing(JackService* service) override
+	{
+		std::lock_guard lock(fLock);
+		if (fService.load() == service)
+			Detach();
+	}
+
+private:
+	// With fLock held: stops following; the system clock's pace from where JACK left it.
+	void Detach()
+	{
+		JackService* service = fService.exchange(nullptr);
+		if (service == nullptr)
+			return;
+		service->RemoveProcessHook(&Period, this);
+		bigtime_t now = RealTime();
+		PublishTime(PerformanceTimeFor(now), now, 1.0f);
+	}
+
+	// On JACK's process thread, at the start of each period: performance time is the
+	// frames counted since the clock began to follow, from the performance time it had
+	// then; the filtered period start and length give the real time and the pace.
+	static void Period(uint32, void* cookie)
+	{
+		auto* clock = static_cast<MediaClock*>(cookie);
+		JackService* service = clock->fService.load(std::memory_order_relaxed);
+		if (service != nullptr)
+			clock->Follow(service->CurrentPeriod());
+	}
+
+	void Follow(const JackPeriod& period)
+	{
+		if (period.sampleRate == 0)
+			return;
+		bigtime_t real = period.filteredLength > 0 ? period.filteredStart : period.startTime;
+		if (!fAnchored || period.sampleRate != fAnchorRate) {
+			fAnchorFrame = period.frame;
+			fAnchorPerformance = PerformanceTimeFor(real);
+			fAnchorRate = period.sampleRate;
+			fAnchored = true;
+		}
+		uint64 frames = period.frame - fAnchorFrame;
+		uint64 rate = period.sampleRate;
+		bigtime_t performance = fAnchorPerformance + bigtime_t(frames / rate * 1000000
+			+ frames % rate * 1000000 / rate);
+		float drift = 1.0f;
+		if (period.filteredLength > 0) {
+			drift = float(double(period.frames) * 1e6 / double(rate)
+				/ double(period.filteredLength));
+			drift = std::clamp(drift, 0.5f, 2.0f);
+		}
+		PublishTime(performance, real, drift);
+	}
+
+	std::mutex fLock;                              // guards following and letting go
+	std::atomic<JackService*> fService{nullptr};   // followed; set under fLock
+	// The process thread's, while the hook is in.
+	bool fAnchored = false;
+	uint64 fAnchorFrame = 0;
+	bigtime_t fAnchorPerformance = 0;
+	uint32 fAnchorRate = 0;
+#endif
 };
 
 }  // namespace
@@ -112,4 +211,10 @@ BTimeSource* system_time_source()
 {
 	static SystemTimeSource* source = new SystemTimeSource;
 	return source;
+}
+
+BTimeSource* media_time_source()
+{
+	static MediaClock* clock = new MediaClock;
+	return clock;
 }

@@ -5,8 +5,8 @@
 // real µs); between publications performance time runs linearly from that point.
 //
 // The system time source (system_time_source(), registered by the roster as "System
-// clock") is always running with performance time = real time. Device and JACK time
-// sources publish the clock of their hardware or server.
+// clock") is always running with performance time = real time. The media clock
+// (media_time_source()) publishes JACK's clock while the process uses JACK.
 //
 // Lifetime: a node (reference counted, see MediaNode.h). Threads: Now(), RealTimeFor()
 // and PerformanceTimeFor() may be called from any thread (audio threads included); they
@@ -49,3 +49,12 @@ private:
 
 // The time source of the system clock; lives as long as the process.
 BTimeSource* system_time_source();
+
+// The media clock ("Media clock"), every node's time source until SetTimeSourceFor
+// chooses another, and the roster's GetTimeSource. While the process's JACK service runs
+// (jack/JackService.h: anyone holds it) it follows JACK's period clock: at each period
+// it publishes the frames JACK counted since it began to follow, as microseconds, at
+// the period's start, paced by JACK's estimate of the period's length. Otherwise it runs
+// on the system clock. It never jumps: it goes on from the time it had when it began or
+// stopped following. Always running; lives as long as the process.
+BTimeSource* media_time_source();

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -289,4 +290,81 @@ TEST(JackService, ConnectReturnsOnceTheConnectionCarries)
 	EXPECT_EQ(jack->RemoveProcessHook(ToneHook, &tone), B_OK);
 	EXPECT_EQ(jack->UnregisterPort(tone.out), B_OK);
 	jack->Release();
+}
+
+namespace {
+
+struct ShutdownSeen {
+	std::atomic<int> calls{0};
+};
+
+void SeeShutdown(void* cookie)
+{
+	static_cast<ShutdownSeen*>(cookie)->calls.fetch_add(1);
+}
+
+}  // namespace
+
+TEST(JackService, AServerThatGoesWakesWaitersAndTellsTheShutdownHooks)
+{
+	REQUIRE_JACK();
+	// A server of the test's own: it is stopped under a running client.
+	PrivateJackServer server;
+	ASSERT_TRUE(server.Running()) << server.Log();
+	server.UseAsDefault();
+	status_t status;
+	JackService* service = JackService::Acquire("service gone test", &status);
+	ASSERT_NE(service, nullptr) << strerror_status(status);
+	ASSERT_EQ(service->WaitPeriods(2), B_OK);
+	jack_port_t* port = service->RegisterPort("out", JackPortType::Audio,
+		JackPortDirection::Output, &status);
+	ASSERT_NE(port, nullptr);
+	Counter counter;
+	ASSERT_EQ(service->AddProcessHook(CountingHook, &counter), B_OK);
+	ShutdownSeen seen;
+	ASSERT_EQ(service->AddShutdownHook(SeeShutdown, &seen), B_OK);
+
+	// A waiter for a period that never comes learns that the server went, at once.
+	std::atomic<status_t> waited{B_OK};
+	std::atomic<bigtime_t> wokeAt{0};
+	std::thread waiter([&] {
+		waited = service->WaitPeriods(1000000, 60000000);
+		wokeAt = system_time();
+	});
+	snooze(100000);
+	bigtime_t stopped = system_time();
+	server.Stop();
+	bigtime_t gone = system_time();
+	waiter.join();
+	EXPECT_EQ(waited.load(), B_ERROR);
+	// Woken by the shutdown, not by the minute's time-out (and not long after it).
+	EXPECT_LT(wokeAt.load() - gone, 5000000) << "stopping took " << gone - stopped << " µs";
+	EXPECT_FALSE(service->IsRunning());
+	EXPECT_EQ(seen.calls.load(), 1);
+
+	// Everything after it answers B_ERROR without waiting; letting go does not hang.
+	EXPECT_EQ(service->WaitPeriods(1, 60000000), B_ERROR);
+	EXPECT_EQ(service->AddShutdownHook(SeeShutdown, &counter), B_ERROR);
+	EXPECT_EQ(service->RegisterPort("late", JackPortType::Midi, JackPortDirection::Input,
+		&status), nullptr);
+	EXPECT_EQ(status, B_ERROR);
+	EXPECT_EQ(service->Connect(JackService::PortName(port), "system:playback_1", 60000000),
+		B_ERROR);
+	EXPECT_EQ(service->RemoveProcessHook(CountingHook, &counter), B_OK);
+	service->RemoveShutdownHook(SeeShutdown, &seen);
+	EXPECT_EQ(service->UnregisterPort(port), B_OK);
+	service->Release();
+	EXPECT_EQ(seen.calls.load(), 1);
+
+	// With no server, the next user hears so; a new server is found by the next Acquire.
+	JackService* none = JackService::Acquire("service gone test", &status);
+	EXPECT_EQ(none, nullptr);
+	EXPECT_EQ(status, B_NO_INIT);
+	PrivateJackServer again;
+	ASSERT_TRUE(again.Running()) << again.Log();
+	again.UseAsDefault();
+	JackService* fresh = JackService::Acquire("service gone test", &status);
+	ASSERT_NE(fresh, nullptr);
+	EXPECT_EQ(fresh->WaitPeriods(2), B_OK);
+	fresh->Release();
 }

@@ -302,6 +302,12 @@ struct Bridge {
 	}
 };
 
+// JACK's shutdown hook: wakes the run.
+void ServerGone(void*)
+{
+	sem_post(&gInterrupted);
+}
+
 uint32 ChannelsOf(const media_format& format)
 {
 	uint32 channels = format.u.raw_audio.channel_count;
@@ -430,7 +436,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err)
 	delete web;
 
 	// Start everything a little ahead, downstream first.
-	bigtime_t start = system_time_source()->Now() + 20000;
+	bigtime_t start = media_time_source()->Now() + 20000;
 	for (size_t i = bridge.nodes.size(); i-- > 0;)
 		roster->StartNode(bridge.nodes[i]->Node(), start);
 
@@ -463,21 +469,15 @@ int Run(const Options& options, std::ostream& out, std::ostream& err)
 		for (size_t i = 0; i < ourOutputs.size(); i++)
 			out << (i == 0 ? "" : " ") << ourOutputs[i];
 		out << "); interrupt to stop" << std::endl;
-		// Until a signal, or the server goes away (looked at twice a second).
-		for (;;) {
-			struct timespec until;
-			clock_gettime(CLOCK_REALTIME, &until);
-			until.tv_nsec += 500000000;
-			if (until.tv_nsec >= 1000000000) {
-				until.tv_sec++;
-				until.tv_nsec -= 1000000000;
+		// Until a signal, or the server goes away: both post the semaphore.
+		if (jack->AddShutdownHook(&ServerGone, nullptr) == B_OK) {
+			while (sem_wait(&gInterrupted) != 0 && errno == EINTR) {
 			}
-			if (sem_timedwait(&gInterrupted, &until) == 0)
-				break;
-			if (!jack->IsRunning()) {
-				result = Fail(err, "the JACK server went away");
-				break;
-			}
+			jack->RemoveShutdownHook(&ServerGone, nullptr);
+		}
+		if (!jack->IsRunning()) {
+			result = Fail(err, std::string("the JACK server went away; ")
+				+ loaded.flavor->name + " stopped");
 		}
 	}
 	for (BMediaNode* n : bridge.nodes)

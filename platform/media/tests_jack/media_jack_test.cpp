@@ -1,11 +1,14 @@
 // Media graphs over a real JACK server (./test starts one): another JACK client plays a
 // sine into the default audio input and a consumer receives it; `mediahost run` carries a
-// sine from one JACK client through a node to another.
+// sine from one JACK client through a node to another and ends when its server goes; the
+// media clock counts JACK's frames while the process uses JACK.
 #include "../tests/MediaTestNodes.h"
 
 #include "jack/JackService.h"
+#include "jack/tests_jack/ProcessThreadAllocations.h"
 #include "kernel/OS.h"
 #include "media/DeviceNodes.h"
+#include "media/SoundPlayer.h"
 #include "media/TimeSource.h"
 #include "testing/JackAvailable.h"
 
@@ -15,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -121,7 +125,8 @@ TEST(MediaJack, ASineFromAnotherClientReachesAConsumerOfTheDefaultInput)
 	ASSERT_EQ(jack->Connect(player.Name() + ":out", ours + "1"), B_OK);
 	ASSERT_EQ(jack->Connect(player.Name() + ":out", ours + "2"), B_OK);
 
-	bigtime_t start = system_time_source()->Now() + 20000;
+	EXPECT_EQ(collector->TimeSource(), media_time_source());
+	bigtime_t start = media_time_source()->Now() + 20000;
 	roster->StartNode(collector->Node(), start);
 	roster->StartNode(input, start);
 	ASSERT_TRUE(collector->WaitForSamples(22050));
@@ -177,6 +182,203 @@ TEST(MediaJack, MediaHostRunsANodeBetweenTwoJackClients)
 	ASSERT_GE(got.size(), 44100u);
 	EXPECT_NEAR(SignalFrequency(got, peer.Rate()), 441.0, 1.0);
 	EXPECT_NEAR(SignalPeak(got), 0.4, 0.01);   // 0.8 through a gain of 0.5
+}
+
+// What the media clock published, seen at the start of each period right after it
+// published (a process hook added after the clock's).
+struct ClockRecord {
+	static constexpr int kPeriods = 64;
+	JackService* service = nullptr;
+	uint64 frame[kPeriods] = {};
+	bigtime_t performance[kPeriods] = {};
+	bigtime_t real[kPeriods] = {};
+	float drift[kPeriods] = {};
+	std::atomic<int> count{0};
+
+	static void Hook(uint32, void* cookie)
+	{
+		auto* record = static_cast<ClockRecord*>(cookie);
+		int i = record->count.load();
+		if (i >= kPeriods)
+			return;
+		record->frame[i] = record->service->CurrentPeriod().frame;
+		media_time_source()->GetTime(&record->performance[i], &record->real[i],
+			&record->drift[i]);
+		record->count.store(i + 1);
+	}
+};
+
+TEST(MediaJack, TheMediaClockCountsJacksFramesWhileTheProcessUsesJack)
+{
+	SKIP_WITHOUT_JACK();
+	BTimeSource* clock = media_time_source();
+	media_node node;
+	ASSERT_EQ(BMediaRoster::Roster()->GetTimeSource(&node), B_OK);
+	EXPECT_EQ(node.node, clock->ID());
+	BMediaRoster::Roster()->ReleaseNode(node);
+	// Nobody uses JACK yet: the system clock.
+	float drift = 0;
+	bigtime_t performance = 0, real = 0;
+	clock->GetTime(&performance, &real, &drift);
+	EXPECT_EQ(performance, real);
+	EXPECT_EQ(drift, 1.0f);
+
+	status_t status;
+	JackService* jack = JackService::Acquire("media clock test", &status);
+	ASSERT_NE(jack, nullptr);
+	ClockRecord record;
+	record.service = jack;
+	ASSERT_EQ(jack->AddProcessHook(&ClockRecord::Hook, &record), B_OK);
+	ASSERT_EQ(jack->WaitForPeriod(jack->Periods() + ClockRecord::kPeriods + 2, 30000000), B_OK);
+	ASSERT_EQ(jack->RemoveProcessHook(&ClockRecord::Hook, &record), B_OK);
+	ASSERT_EQ(record.count.load(), ClockRecord::kPeriods);
+
+	// Performance time is JACK's frame count: exactly, period by period, whatever the
+	// system clock says (it took over from the system clock without a jump).
+	const double rate = jack->SampleRate();
+	const int last = ClockRecord::kPeriods - 1;
+	EXPECT_NEAR(double(record.performance[0] - record.real[0]), 0.0, 100000.0);
+	for (int i = 1; i <= last; i++) {
+		double frames = double(record.frame[i] - record.frame[0]);
+		EXPECT_NEAR(double(record.performance[i] - record.performance[0]), frames * 1e6 / rate,
+			1.0) << "period " << i;
+		EXPECT_GT(record.drift[i], 0.5f);
+		EXPECT_LT(record.drift[i], 2.0f);
+	}
+	// The dummy driver keeps time by the system clock: the two agree on the whole.
+	double elapsed = double(record.real[last] - record.real[0]);
+	EXPECT_NEAR(double(record.performance[last] - record.performance[0]), elapsed,
+		elapsed * 0.2);
+
+	// Nobody uses JACK any more: the system clock's pace again, from where JACK left it.
+	bigtime_t before = clock->Now();
+	jack->Release();
+	clock->GetTime(&performance, &real, &drift);
+	EXPECT_EQ(drift, 1.0f);
+	EXPECT_GE(clock->Now(), before);
+	EXPECT_NEAR(double(clock->Now() - system_time()), double(performance - real), 1000.0);
+}
+
+TEST(MediaJack, MediaHostEndsWithAClearErrorWhenItsServerGoes)
+{
+	SKIP_WITHOUT_JACK();
+	PrivateJackServer server;
+	ASSERT_TRUE(server.Running()) << server.Log();
+	int output[2], errors[2];
+	ASSERT_EQ(pipe(output), 0);
+	ASSERT_EQ(pipe(errors), 0);
+	pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0) {
+		setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
+		dup2(output[1], 1);
+		dup2(errors[1], 2);
+		close(output[0]);
+		close(errors[0]);
+		execl(MEDIAHOST_PATH, "mediahost", "run", MEDIA_TEST_ADDON, "--name", "gone-host",
+			nullptr);
+		_exit(127);
+	}
+	close(output[1]);
+	close(errors[1]);
+	std::string said;
+	char c;
+	while (said.find('\n') == std::string::npos && read(output[0], &c, 1) == 1)
+		said += c;
+	ASSERT_NE(said.find("running Pass-through"), std::string::npos) << said;
+
+	server.Stop();
+	// It ends by itself: asked for up to a minute (a hang fails here, not the run).
+	int status = 0;
+	pid_t ended = 0;
+	for (int i = 0; i < 1200 && ended == 0; i++) {
+		ended = waitpid(child, &status, WNOHANG);
+		if (ended == 0)
+			snooze(50000);
+	}
+	if (ended == 0) {
+		kill(child, SIGKILL);
+		waitpid(child, &status, 0);
+	}
+	std::string problems;
+	while (read(errors[0], &c, 1) == 1)
+		problems += c;
+	close(output[0]);
+	close(errors[0]);
+	ASSERT_NE(ended, 0) << "mediahost still ran a minute after its server went";
+	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+	EXPECT_NE(problems.find("mediahost: the JACK server went away; Pass-through stopped"),
+		std::string::npos) << problems;
+}
+
+// Fills every buffer with one 16-bit value and counts the calls.
+struct PlayerSource {
+	int16_t value = 1000;
+	std::atomic<int> calls{0};
+
+	static void Fill(void* cookie, void* buffer, size_t size, const SoundPlayer::Format&)
+	{
+		auto* source = static_cast<PlayerSource*>(cookie);
+		auto* samples = static_cast<int16_t*>(buffer);
+		for (size_t i = 0; i < size / sizeof(int16_t); i++)
+			samples[i] = source->value;
+		source->calls.fetch_add(1);
+	}
+};
+
+TEST(MediaJack, TheSoundPlayerPlaysThroughTheProcesssClientWithoutAllocating)
+{
+	SKIP_WITHOUT_JACK();
+	status_t status;
+	JackService* jack = JackService::Acquire("player test", &status);
+	ASSERT_NE(jack, nullptr);
+	ProcessThreadAllocations watch;   // first: it counts what the player's hook does
+	ASSERT_EQ(jack->AddProcessHook(CountProcessThreadAllocations, &watch), B_OK);
+	SineClient listener("player-listener", 100.0, 0.0f);
+	ASSERT_TRUE(listener.Valid());
+
+	SoundPlayer::Format format{};
+	format.frame_rate = float(jack->SampleRate());
+	format.channel_count = 1;
+	format.format = media_raw_audio_format::B_AUDIO_SHORT;
+	PlayerSource source;
+	SoundPlayer player(format, "PlayerTest", &PlayerSource::Fill, &source);
+	ASSERT_EQ(player.InitCheck(), B_OK) << player.ErrorText();
+	EXPECT_EQ(player.SystemName(), "jack");
+	// Its port is on our one client; a second player of the name gets a port of its own.
+	std::string port = jack->ClientName() + std::string(":PlayerTest_1");
+	SoundPlayer second(format, "PlayerTest", &PlayerSource::Fill, &source);
+	ASSERT_EQ(second.InitCheck(), B_OK) << second.ErrorText();
+	std::vector<std::string> ours = jack->FindPorts(JackPortType::Audio,
+		JackPortDirection::Output, true);
+	EXPECT_NE(std::find(ours.begin(), ours.end(), port), ours.end());
+	EXPECT_NE(std::find(ours.begin(), ours.end(), jack->ClientName()
+		+ std::string(":PlayerTest 2_1")), ours.end());
+	for (const std::string& name : ours)
+		EXPECT_EQ(name.rfind("PlayerTest:", 0), std::string::npos) << "a client of its own";
+
+	ASSERT_EQ(jack->Connect(port, listener.Name() + ":in"), B_OK);
+	player.SetHasData(true);
+	ASSERT_EQ(player.Start(), B_OK) << player.ErrorText();
+	EXPECT_TRUE(player.IsPlaying());
+	ASSERT_EQ(jack->WaitPeriods(4), B_OK);
+	listener.StartRecording();
+	for (int i = 0; i < 100 && listener.RecordedCount() < 22050; i++)
+		ASSERT_EQ(jack->WaitPeriods(1), B_OK);
+	player.Stop();
+	EXPECT_FALSE(player.IsPlaying());
+	int calls = source.calls.load();
+	ASSERT_EQ(jack->WaitPeriods(3), B_OK);
+	EXPECT_EQ(source.calls.load(), calls) << "called after Stop()";
+
+	std::vector<float> got = listener.Recorded();
+	ASSERT_GE(got.size(), 22050u);
+	for (size_t i = 0; i < 22050; i++)
+		ASSERT_FLOAT_EQ(got[i], 1000.0f / 32768.0f) << "sample " << i;
+	EXPECT_GT(calls, 40);
+	EXPECT_EQ(watch.count.load(), 0) << "allocations on JACK's process thread";
+	jack->RemoveProcessHook(CountProcessThreadAllocations, &watch);
+	jack->Release();
 }
 
 }  // namespace

@@ -606,3 +606,47 @@ TEST(JackMidi, AnInputAndOutputOfOneNameAreBothPublished)
 	ours = PortsOfClient(kClientName);
 	EXPECT_EQ(std::find(ours.begin(), ours.end(), first), ours.end()) << "gone with them";
 }
+
+TEST(JackMidi, AServerThatGoesMidSessionEndsSendingWithAnErrorAndNoHang)
+{
+	REQUIRE_JACK_SERVER();
+	// A server of the test's own, stopped under the session; this program has not used
+	// JACK yet, so its client opens there.
+	PrivateJackServer server;
+	ASSERT_TRUE(server.Running()) << server.Log();
+	server.UseAsDefault();
+	auto echo = std::make_unique<JackEcho>(UniqueName("midi-server-gone"));
+	ASSERT_TRUE(echo->IsOpen());
+	ASSERT_EQ(BMidiRoster::Rescan(), B_OK);
+	BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo->PortName("in").c_str());
+	BMidiProducer* echoOut = BMidiRoster::FindProducer(echo->PortName("out").c_str());
+	ASSERT_NE(echoIn, nullptr);
+	ASSERT_NE(echoOut, nullptr);
+	auto* sender = new BMidiLocalProducer;
+	auto* receiver = new CollectingConsumer;
+	ASSERT_EQ(sender->Connect(echoIn), B_OK);
+	ASSERT_EQ(echoOut->Connect(receiver), B_OK);
+	Bytes block = {0x18, 0x0C, 0x00, 0x01};
+	ASSERT_EQ(sender->SpraySystemExclusive(block.data(), block.size()), B_OK);
+
+	server.Stop();
+	// Sending learns of it at once, also a burst that would fill the port's ring.
+	Bytes large(8000, 0x11);
+	bigtime_t before = system_time();
+	EXPECT_EQ(sender->SpraySystemExclusive(block.data(), block.size()), B_ERROR);
+	status_t burst = B_OK;
+	for (int i = 0; i < 64 && burst == B_OK; i++)
+		burst = sender->SpraySystemExclusive(large.data(), large.size());
+	EXPECT_EQ(burst, B_ERROR);
+	EXPECT_LT(system_time() - before, 5000000) << "sending waited for a server that is gone";
+	// The next look at the system's ports finds the server's ports gone.
+	BMidiRoster::Rescan();
+	EXPECT_FALSE(echoIn->IsValid());
+	EXPECT_FALSE(echoOut->IsValid());
+
+	sender->Release();
+	receiver->Release();
+	echoIn->Release();
+	echoOut->Release();
+	echo.reset();
+}
