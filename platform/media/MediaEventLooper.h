@@ -14,8 +14,9 @@
 // the node ends the thread before the node is destroyed. When that last Release happens on
 // the node's own thread (a queued release), the node is deleted as the loop returns. A node
 // that deletes parts of itself in its destructor calls Quit() first.
-// Threads: HandleEvent and every hook run on the node's thread; EventQueue()->AddEvent and
+// Threads: HandleEvent and every hook run on the node's thread; AddEvent and
 // SetParameterValue-style queuing may be called from any thread (the looper wakes).
+// EventQueue()->AddEvent does not wake the looper: it is for the node's own thread.
 // Nothing here allocates once Run() has returned.
 #include "kernel/OS.h"
 #include "media/MediaNode.h"
