@@ -51,13 +51,13 @@ struct BufferGroupState {
 
 	void Return(BBuffer* buffer)
 	{
-		{
-			std::lock_guard<std::mutex> guard(lock);
-			if (!buffer->fLent)
-				return;  // recycled twice: the second is ignored
-			buffer->fLent = false;
-			free.push_back(buffer);  // never grows: capacity reserved in Add
-		}
+		std::lock_guard<std::mutex> guard(lock);
+		if (!buffer->fLent)
+			return;  // recycled twice: the second is ignored
+		buffer->fLent = false;
+		free.push_back(buffer);  // never grows: capacity reserved in Add
+		// Under the lock: a group deleted once its last buffer is back may not find it
+		// back before this is done with the state.
 		returned.notify_all();
 	}
 

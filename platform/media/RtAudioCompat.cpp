@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <exception>
 
-#if defined(RTAUDIO_VERSION_MAJOR) && RTAUDIO_VERSION_MAJOR >= 6
-#define SUITE_RTAUDIO_6 1
+// RtAudio 6's header defines RTAUDIO_VERSION_MAJOR; 5's has only the RTAUDIO_VERSION
+// string. The build passes pkg-config's major version too, in case a header has neither.
+// Picking the wrong side fails to compile (RtAudioError and DeviceInfo::probed are 5's
+// alone, getDeviceIds() and getErrorText() 6's), it never builds wrong code.
+#if defined(RTAUDIO_VERSION_MAJOR)
+#define SUITE_RTAUDIO_6 (RTAUDIO_VERSION_MAJOR >= 6)
+#elif defined(SUITE_RTAUDIO_PKG_MAJOR)
+#define SUITE_RTAUDIO_6 (SUITE_RTAUDIO_PKG_MAJOR >= 6)
 #else
 #define SUITE_RTAUDIO_6 0
 #endif
