@@ -105,7 +105,8 @@ private:
 	long fCount = 0;
 };
 
-status_t Connect(BMediaNode* from, BMediaNode* to)
+// Float frames (at `rate` with `channels`, when given) in kFrames-frame stereo buffers.
+status_t Connect(BMediaNode* from, BMediaNode* to, float rate = 0, uint32 channels = 0)
 {
 	BMediaRoster* roster = BMediaRoster::Roster();
 	media_output output;
@@ -116,6 +117,8 @@ status_t Connect(BMediaNode* from, BMediaNode* to)
 	media_format format = media_format::RawAudioFormat();
 	format.u.raw_audio.format = media_raw_audio_format::B_AUDIO_FLOAT;
 	format.u.raw_audio.buffer_size = kFrames * 2 * sizeof(float);
+	format.u.raw_audio.frame_rate = rate;
+	format.u.raw_audio.channel_count = channels;
 	return roster->Connect(output.source, input.destination, &format, nullptr, nullptr);
 }
 
@@ -213,16 +216,7 @@ void BM_DefaultInputRateConversion(benchmark::State& state)
 	auto* sink = new ArrivalSink;
 	roster->RegisterNode(input);
 	roster->RegisterNode(sink);
-	media_output output;
-	media_input in;
-	int32 count;
-	roster->GetFreeOutputsFor(input->Node(), &output, 1, &count);
-	roster->GetFreeInputsFor(sink->Node(), &in, 1, &count);
-	media_format format = media_format::RawAudioFormat();
-	format.u.raw_audio.format = media_raw_audio_format::B_AUDIO_FLOAT;
-	format.u.raw_audio.frame_rate = 44100;
-	format.u.raw_audio.channel_count = 2;
-	if (roster->Connect(output.source, in.destination, &format, nullptr, nullptr) != B_OK) {
+	if (Connect(input, sink, 44100, 2) != B_OK) {
 		state.SkipWithError("cannot connect the input");
 		return;
 	}

@@ -212,6 +212,38 @@ std::string UniqueName(const char* stem)
 	return std::string(stem) + "-" + std::to_string(getpid());
 }
 
+// An echo client's ports as endpoints, a sender connected to its input and a receiver
+// connected to its output; released at the end.
+struct EchoPath {
+	BMidiConsumer* echoIn = nullptr;
+	BMidiProducer* echoOut = nullptr;
+	BMidiLocalProducer* sender = new BMidiLocalProducer;
+	CollectingConsumer* receiver = new CollectingConsumer;
+
+	EchoPath() = default;
+	EchoPath(const EchoPath&) = delete;
+	EchoPath& operator=(const EchoPath&) = delete;
+	~EchoPath()
+	{
+		sender->Release();
+		receiver->Release();
+		if (echoIn != nullptr)
+			echoIn->Release();
+		if (echoOut != nullptr)
+			echoOut->Release();
+	}
+};
+
+void ConnectThroughEcho(const JackEcho& echo, EchoPath& path)
+{
+	path.echoIn = BMidiRoster::FindConsumer(echo.PortName("in").c_str());
+	path.echoOut = BMidiRoster::FindProducer(echo.PortName("out").c_str());
+	ASSERT_NE(path.echoIn, nullptr);
+	ASSERT_NE(path.echoOut, nullptr);
+	ASSERT_EQ(path.sender->Connect(path.echoIn), B_OK);
+	ASSERT_EQ(path.echoOut->Connect(path.receiver), B_OK);
+}
+
 }  // namespace
 
 TEST(JackMidi, SystemExclusiveRoundTripIsCompleteInOrderAndPaced)
@@ -290,14 +322,9 @@ TEST(JackMidi, VanishedPortGivesAClearStatus)
 	auto echo = std::make_unique<JackEcho>(UniqueName("midi-gone"));
 	ASSERT_TRUE(echo->IsOpen());
 	std::string inName = echo->PortName("in");
-	BMidiConsumer* echoIn = BMidiRoster::FindConsumer(inName.c_str());
-	BMidiProducer* echoOut = BMidiRoster::FindProducer(echo->PortName("out").c_str());
-	ASSERT_NE(echoIn, nullptr);
-	ASSERT_NE(echoOut, nullptr);
-	auto* sender = new BMidiLocalProducer;
-	auto* receiver = new CollectingConsumer;
-	ASSERT_EQ(sender->Connect(echoIn), B_OK);
-	ASSERT_EQ(echoOut->Connect(receiver), B_OK);
+	EchoPath path;
+	ASSERT_NO_FATAL_FAILURE(ConnectThroughEcho(*echo, path));
+	auto& [echoIn, echoOut, sender, receiver] = path;
 	Bytes block = {0x18, 0x0C, 0x00, 0x01};
 	// Sent again only when the server missed a period meanwhile (see above).
 	bool echoed = false;
@@ -328,11 +355,6 @@ TEST(JackMidi, VanishedPortGivesAClearStatus)
 	EXPECT_EQ(revived, echoIn);
 	if (revived != nullptr)
 		revived->Release();
-
-	sender->Release();
-	receiver->Release();
-	echoIn->Release();
-	echoOut->Release();
 }
 
 namespace {
@@ -618,14 +640,9 @@ TEST(JackMidi, AServerThatGoesMidSessionEndsSendingWithAnErrorAndNoHang)
 	auto echo = std::make_unique<JackEcho>(UniqueName("midi-server-gone"));
 	ASSERT_TRUE(echo->IsOpen());
 	ASSERT_EQ(BMidiRoster::Rescan(), B_OK);
-	BMidiConsumer* echoIn = BMidiRoster::FindConsumer(echo->PortName("in").c_str());
-	BMidiProducer* echoOut = BMidiRoster::FindProducer(echo->PortName("out").c_str());
-	ASSERT_NE(echoIn, nullptr);
-	ASSERT_NE(echoOut, nullptr);
-	auto* sender = new BMidiLocalProducer;
-	auto* receiver = new CollectingConsumer;
-	ASSERT_EQ(sender->Connect(echoIn), B_OK);
-	ASSERT_EQ(echoOut->Connect(receiver), B_OK);
+	EchoPath path;
+	ASSERT_NO_FATAL_FAILURE(ConnectThroughEcho(*echo, path));
+	auto& [echoIn, echoOut, sender, receiver] = path;
 	Bytes block = {0x18, 0x0C, 0x00, 0x01};
 	ASSERT_EQ(sender->SpraySystemExclusive(block.data(), block.size()), B_OK);
 
@@ -643,10 +660,4 @@ TEST(JackMidi, AServerThatGoesMidSessionEndsSendingWithAnErrorAndNoHang)
 	BMidiRoster::Rescan();
 	EXPECT_FALSE(echoIn->IsValid());
 	EXPECT_FALSE(echoOut->IsValid());
-
-	sender->Release();
-	receiver->Release();
-	echoIn->Release();
-	echoOut->Release();
-	echo.reset();
 }
