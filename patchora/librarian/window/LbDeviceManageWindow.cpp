@@ -66,6 +66,7 @@ constexpr uint32 kMsgPatchSelection = 'aPSl'; // the patch list's selection chan
 constexpr int kPatchRole = Qt::UserRole; // the item's LbPatchI*
 constexpr int kNumberRole = Qt::UserRole + 1; // the item's patch number
 constexpr bigtime_t kEndPostTimeout = 10000000;
+constexpr float kProgressSteps = 200;
 
 // A pointer the window gets in messages, as an item keeps it.
 template <typename T> T* ItemPointer(const QListWidgetItem* item, int role)
@@ -140,6 +141,7 @@ struct LbDeviceManageWindow::Status {
     float endedValue = -1; // where the last progress stood when it ended
     float endedMaximum = 0;
     bool posted = false; // a kMsgStatus is on its way
+    int32 postedStep = -1; // the progress step last handed to the window
     float shownMaximum = -1; // the progress the message area shows; -1: none (GUI thread)
 };
 
@@ -534,6 +536,7 @@ void LbDeviceManageWindow::BeginProgress(float maximum)
     mStatus->progressOn = true;
     mStatus->maximum = maximum > 0 ? maximum : 0;
     mStatus->value = 0;
+    mStatus->postedStep = 0;
     if (!mStatus->posted) mStatus->posted = PostMessage(kMsgStatus) == B_OK;
 }
 
@@ -557,6 +560,12 @@ void LbDeviceManageWindow::MoveProgressTo(float value)
 {
     std::lock_guard<std::mutex> lock(mStatus->lock);
     mStatus->value = std::clamp(value, 0.0f, mStatus->maximum);
+    // The bar shows a few hundred steps at most: finer moves wait for the next visible one,
+    // so that a long receive does not keep the window busy with each patch.
+    int32 step =
+        mStatus->maximum > 0 ? int32(mStatus->value * kProgressSteps / mStatus->maximum) : 0;
+    if (step == mStatus->postedStep) return;
+    mStatus->postedStep = step;
     if (!mStatus->posted) mStatus->posted = PostMessage(kMsgStatus) == B_OK;
 }
 
@@ -955,8 +964,14 @@ void LbDeviceManageWindow::WorkEnded()
 void LbDeviceManageWindow::Copy()
 {
     if (mRunning) return;
+    std::vector<LbPatchI*> selected = SelectedPatches();
+    // Copying nothing would only empty what the clipboard holds.
+    if (selected.empty()) {
+        BeginStatus("Select the patches to copy");
+        return;
+    }
     std::string text;
-    if (mLibrarian->Copy(SelectedPatches(), &text) != B_OK || be_clipboard == nullptr) return;
+    if (mLibrarian->Copy(selected, &text) != B_OK || be_clipboard == nullptr) return;
     if (!be_clipboard->Lock()) return;
     be_clipboard->Clear();
     be_clipboard->Data()->AddData(LB_PATCHES_MIME_TYPE, B_MIME_TYPE, text.data(),

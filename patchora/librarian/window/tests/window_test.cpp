@@ -401,6 +401,18 @@ TEST_F(LibrarianWindowTest, CopyInOneWindowPasteAtTheEndOfABankInAnother)
     EXPECT_EQ(0u, copied.find("<LbDevice mfg_id = 18 mod_id = 0C>")) << copied.substr(0, 80);
     EXPECT_NE(std::string::npos, copied.find("<LbBank name = \"Preset - RAM\">"));
 
+    // Copying nothing leaves the clipboard as it was.
+    source->clearSelection();
+    RunPendingEvents();
+    Post(from, LB_DMW_COPY);
+    EXPECT_EQ("Select the patches to copy", from->MessageText());
+    ASSERT_TRUE(be_clipboard->Lock());
+    EXPECT_EQ(
+        B_OK,
+        be_clipboard->Data()->FindData("text/x-vnd.ORB.PatchesLib", B_MIME_TYPE, &data, &length));
+    EXPECT_EQ(copied, std::string(static_cast<const char*>(data), size_t(length)));
+    be_clipboard->Unlock();
+
     // Three patches pasted at 126 of a bank that ends at 127: two land, the third stops.
     auto* target = Child<QListWidget>(to, "PatchList");
     target->item(126)->setSelected(true);
