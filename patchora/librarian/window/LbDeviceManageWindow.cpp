@@ -955,7 +955,7 @@ void LbDeviceManageWindow::WorkEnded()
     }
     if (mQuitWhenIdle) {
         mQuitWhenIdle = false;
-        Quit();
+        CloseWithoutDevice();
     }
 }
 
@@ -1074,26 +1074,29 @@ bool LbDeviceManageWindow::QuitRequested()
     case LbDmwCloseStep::kAsk:
         break;
     }
+    if (AskToSave()) return true;
+    mQuittingApplication = false;
+    return false;
+}
+
+bool LbDeviceManageWindow::AskToSave()
+{
     mQuitAfterSave = false;
     auto* alert = new BAlert("alert", LbDmwCloseQuestion(FilePath()).c_str(), "Yes", "No", "Cancel",
                              B_WIDTH_AS_USUAL, B_WARNING_ALERT);
     alert->SetShortcut(LB_DMW_CANCEL, B_ESCAPE);
     switch (alert->Go()) {
     case LB_DMW_YES:
-        if (!FilePath().empty()) {
-            if (Save(FilePath())) return true;
-        } else {
-            mQuitAfterSave = true;
-            ShowSavePanel();
-        }
-        break;
+        if (!FilePath().empty()) return Save(FilePath());
+        // The window goes once the save panel's answer is saved.
+        mQuitAfterSave = true;
+        ShowSavePanel();
+        return false;
     case LB_DMW_NO:
         return true;
     default:
-        break;
+        return false;
     }
-    mQuittingApplication = false;
-    return false;
 }
 
 void LbDeviceManageWindow::DeviceRemoved(BMessage* message)
@@ -1105,27 +1108,16 @@ void LbDeviceManageWindow::DeviceRemoved(BMessage* message)
         UpdateMenus();
         return;
     }
-    if (mRunning) {
+    if (mRunning)
         mQuitWhenIdle = true;
-        return;
-    }
-    if (HasUnsavedChanges()) {
-        // Unsaved patches are not lost with the instrument: the user says.
-        auto* alert = new BAlert("alert", LbDmwCloseQuestion(FilePath()).c_str(), "Yes", "No",
-                                 "Cancel", B_WIDTH_AS_USUAL, B_WARNING_ALERT);
-        alert->SetShortcut(LB_DMW_CANCEL, B_ESCAPE);
-        int32 answer = alert->Go();
-        if (answer == LB_DMW_CANCEL) return;
-        if (answer == LB_DMW_YES) {
-            if (FilePath().empty()) {
-                mQuitAfterSave = true;
-                ShowSavePanel();
-                return;
-            }
-            if (!Save(FilePath())) return;
-        }
-    }
-    Quit();
+    else
+        CloseWithoutDevice();
+}
+
+void LbDeviceManageWindow::CloseWithoutDevice()
+{
+    // Unsaved patches are not lost with the instrument: the user says.
+    if (!HasUnsavedChanges() || AskToSave()) Quit();
 }
 
 void LbDeviceManageWindow::DeviceAdded(BMessage* message)

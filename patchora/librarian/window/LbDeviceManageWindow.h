@@ -142,6 +142,10 @@ private:
     void ShowSavePanel();
     void NewWindow(BMessage* message);
     void DeviceRemoved(BMessage* message);
+    // Asks "Save changes to ...?"; true when the window may close now.
+    bool AskToSave();
+    // Closes the window of a device gone from the studio (asking about changes).
+    void CloseWithoutDevice();
     void DeviceAdded(BMessage* message);
     void WriteState(LbXmlStreamI* stream);
     void ReadState(LbXmlStreamI* stream);

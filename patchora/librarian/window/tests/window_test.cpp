@@ -640,3 +640,29 @@ TEST_F(LibrarianWindowTest, ANewWindowForADeviceThatDoesNotAnswerIsRefused)
     EXPECT_EQ("E-mu Morpheus is not properly initialized", alerts[0].text);
     EXPECT_TRUE(host.newWindows.empty());
 }
+
+TEST_F(LibrarianWindowTest, ADeviceLeavingTheStudioClosesItsWindowsAfterAskingAboutChanges)
+{
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceI* other = AddMorpheus();
+    LbDeviceManageWindow* window = ManageWindow(device);
+    ReceiveTwo(this, window);
+    BMessage removed('aDiR');
+    removed.AddPointer("LbDeviceI", other);
+    window->PostMessage(&removed);
+    RunPendingEvents();
+    EXPECT_TRUE(IsOpen(window));
+    EXPECT_TRUE(alerts.empty());
+
+    removed.ReplacePointer("LbDeviceI", device);
+    answers = {LB_DMW_CANCEL};
+    window->PostMessage(&removed);
+    RunPendingEvents();
+    ASSERT_EQ(1u, alerts.size());
+    EXPECT_EQ("Save changes to \"untitled\"?", alerts[0].text);
+    EXPECT_TRUE(IsOpen(window));
+    answers = {LB_DMW_NO};
+    window->PostMessage(&removed);
+    RunPendingEvents();
+    EXPECT_FALSE(IsOpen(window));
+}
