@@ -16,7 +16,12 @@
 //     state document; handed directly to MessageReceived by the application;
 //   'asgn': adds the bool "significant" = true to the message (handed directly);
 //   'dPtA' "LbBankSnapshotI", "LbPatchI": a patch arrived (posted by the bank snapshots);
-//   'aDiR' "LbDeviceI": a device left the studio; the window closes if it was its own.
+//   'aDiR' "LbDeviceI": a device left the studio; the window closes if it was its own
+//     (asking first about unsaved changes);
+//   'dInA' "LbDeviceI": the studio got a device (the window listens to the studio).
+// The studio and the device models come from the host the application installs
+// (LbDmwHostI.h); the window registry from Globals(). Without them the window still shows
+// and saves what it is given.
 // A patch library whose instrument the studio lacks opens on an offline device of that
 // model, owned by the window: it shows and saves, but sends and receives nothing (the
 // message area says why) until such an instrument is added to the studio.
@@ -27,6 +32,9 @@
 // window) and never touches the shown snapshot's lists from its own thread except through
 // the bank snapshots' own operations. Patches arrive on the MIDI input thread, which
 // posts 'dPtA' to the window.
+//
+// Errors: a save that fails shows an alert and keeps the window, its changes unsaved; a
+// damaged document shows what could be read and an alert, and keeps no file path.
 //
 // Lifetime: made by the application (frame given) and ended like any window (Quit). It
 // owns its device snapshot; a snapshot it replaces is kept until the window goes, since a

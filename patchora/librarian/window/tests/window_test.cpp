@@ -488,7 +488,16 @@ TEST_F(LibrarianWindowTest, ALibraryWithoutItsInstrumentOpensOfflineUntilOneIsAd
     std::string library = scratch.File("backup.lib");
     WriteFile(library, PresetLibrary(dumps, {0, 1, 2, 3, 4}));
     LbDeviceManageWindow* window = NewWindow();
-    Open(window, {library});
+    // Through the open panel, as the user opens it.
+    Post(window, LB_DMW_OPEN);
+    ASSERT_NE(nullptr, window->OpenPanel());
+    EXPECT_TRUE(window->OpenPanel()->IsShowing());
+    window->OpenPanel()->Hide();
+    const char* paths[] = {library.c_str()};
+    BMessage* chosen = window->OpenPanel()->MakeOpenMessage(paths, 1);
+    window->PostMessage(chosen);
+    delete chosen;
+    RunPendingEvents();
     ASSERT_TRUE(WaitIdle(window));
     EXPECT_TRUE(alerts.empty()) << alerts.front().text;
     ASSERT_NE(nullptr, window->DeviceSnapshot());
@@ -665,4 +674,13 @@ TEST_F(LibrarianWindowTest, ADeviceLeavingTheStudioClosesItsWindowsAfterAskingAb
     window->PostMessage(&removed);
     RunPendingEvents();
     EXPECT_FALSE(IsOpen(window));
+}
+
+TEST_F(LibrarianWindowTest, QuitAsksTheApplicationWhichClosesTheWindows)
+{
+    LbDeviceManageWindow* first = ManageWindow(AddMorpheus());
+    LbDeviceManageWindow* second = NewWindow();
+    Post(first, LB_DMW_QUIT);
+    EXPECT_TRUE(RunEventsUntil([&] { return !IsOpen(first) && !IsOpen(second); }, 10));
+    EXPECT_TRUE(alerts.empty());
 }
