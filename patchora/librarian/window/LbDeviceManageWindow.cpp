@@ -320,7 +320,11 @@ void LbDeviceManageWindow::SetDeviceSnapshot(LbDeviceSnapshotI* snapshot, bool o
     mLibrarian->SetDeviceSnapshot(snapshot);
     mOfflineDevice = offline ? snapshot->Device() : nullptr;
     mUnsavedBesides = false;
+    mShownPatches.clear();
     if (snapshot->HasDevice()) {
+        // The window's own list of each bank's patches, kept by 'dPtA' from here on: the
+        // bank snapshots' lists change on the MIDI input thread while a worker runs.
+        for (LbBankSnapshotI* bank : snapshot->Snapshots()) mShownPatches[bank] = bank->Patches();
         FillBanks();
         Listen(true);
     }
@@ -407,7 +411,7 @@ void LbDeviceManageWindow::FillPatches()
     mPatchList->clear();
     mPatchList->setProperty("bank", QVariant::fromValue(reinterpret_cast<quintptr>(bank)));
     if (bank != nullptr) {
-        for (LbPatchI* patch : bank->Patches()) {
+        for (LbPatchI* patch : mShownPatches[bank]) {
             auto* item = new QListWidgetItem(
                 QString::fromUtf8(LbDmwPatchLabel(patch->Number(), patch->Name()).c_str()));
             item->setData(kPatchRole, QVariant::fromValue(reinterpret_cast<quintptr>(patch)));
@@ -486,10 +490,18 @@ void LbDeviceManageWindow::PatchArrived(BMessage* message)
     if (message->FindPointer("LbBankSnapshotI", &bank) != B_OK ||
         message->FindPointer("LbPatchI", &patch) != B_OK || bank == nullptr || patch == nullptr)
         return;
-    // Only the shown bank's patches matter; a retired snapshot's are still alive, but
-    // no more shown.
-    if (bank != SelectedBank()) return;
+    // A retired snapshot's patches are still alive, but no more shown.
+    auto shown = mShownPatches.find(bank);
+    if (shown == mShownPatches.end()) return;
     int32 number = patch->Number();
+    std::vector<LbPatchI*>& patches = shown->second;
+    auto place = std::lower_bound(patches.begin(), patches.end(), number,
+                                  [](const LbPatchI* p, int32 n) { return p->Number() < n; });
+    if (place != patches.end() && (*place)->Number() == number)
+        *place = patch;
+    else
+        patches.insert(place, patch);
+    if (bank != SelectedBank()) return;
     QString label = QString::fromUtf8(LbDmwPatchLabel(number, patch->Name()).c_str());
     int count = mPatchList->count();
     // Numbers are contiguous in a bank: the row is found from the first one.
@@ -1060,7 +1072,9 @@ bool LbDeviceManageWindow::QuitRequested()
     bool quitting = mQuittingApplication || (globals && globals->IsQuitting());
     // Without the application's registry nothing quits along with this window.
     int32 significant = globals ? globals->CountSignificantWindows() : 2;
-    switch (LbDmwCloseDecision(mRunning, quitting, significant, HasUnsavedChanges())) {
+    // (The banks' marks change on the MIDI input thread while a worker runs.)
+    bool modified = !mRunning && HasUnsavedChanges();
+    switch (LbDmwCloseDecision(mRunning, quitting, significant, modified)) {
     case LbDmwCloseStep::kRefuse:
         mQuittingApplication = false;
         return false;

@@ -161,6 +161,9 @@ private:
 
     // Snapshots replaced while the window was open; a message may still name them.
     std::vector<std::unique_ptr<LbDeviceSnapshotI>> mRetired;
+    // The patches of each bank of the snapshot shown, in number order, as the window
+    // knows them: from the snapshot when shown, then from 'dPtA' (GUI thread only).
+    std::map<LbBankSnapshotI*, std::vector<LbPatchI*>> mShownPatches;
     // Offline devices of models the studio lacks, and the one shown (null when online).
     std::unique_ptr<LbMidiStudio> mOffline;
     LbDeviceI* mOfflineDevice = nullptr;

@@ -237,6 +237,12 @@ TEST_F(LibrarianWindowTest, ReceiveAllFillsTheListsAndSaveAsWritesWhatShowReads)
     EXPECT_FALSE(Item(window, "MIDI", "Receive All")->isEnabled());
     EXPECT_FALSE(Item(window, "File", "Save As...")->isEnabled());
     EXPECT_FALSE(window->QuitRequested());
+    // The user looks at other banks meanwhile; the first bank's list is whole afterwards.
+    auto* banks = Child<QListWidget>(window, "BankList");
+    banks->setCurrentRow(2);
+    RunPendingEvents();
+    banks->setCurrentRow(0);
+    RunPendingEvents();
     ASSERT_TRUE(WaitIdle(window));
     EXPECT_EQ("Requesting 400 patches...", window->LastStatusText());
     EXPECT_TRUE(alerts.empty()) << alerts.front().text;
