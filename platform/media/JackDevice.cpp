@@ -3,6 +3,7 @@
 
 #if SUITE_HAVE_JACK_SERVICE
 #include "jack/JackService.h"
+#include "media/TimeSource.h"
 
 #include <cstdio>
 #include <vector>
@@ -22,6 +23,7 @@ public:
 		if (fJack == nullptr)
 			return;
 		Stop();
+		fJack->RemoveProcessHook(&Silence, this);
 		for (jack_port_t* port : fPorts)
 			fJack->UnregisterPort(port);
 		fJack->Release();
@@ -29,6 +31,9 @@ public:
 
 	bool Open(const char* prefix, uint32 channels, bool autoConnect, std::string* error)
 	{
+		// Nodes on JACK's thread ask the media clock the time: it is made here, never
+		// first there (it allocates and follows the service).
+		media_time_source();
 		status_t status;
 		fJack = JackService::Acquire("media", &status, error);
 		if (fJack == nullptr)
@@ -55,6 +60,8 @@ public:
 			}
 			fPorts.push_back(port);
 		}
+		if (!fInput)
+			fJack->AddProcessHook(&Silence, this);
 		if (autoConnect) {
 			// Physical capture ports send (output ports); playback ports receive.
 			std::vector<std::string> system = fJack->FindPorts(JackPortType::Audio,
@@ -74,12 +81,17 @@ public:
 
 	const std::vector<jack_port_t*>& Ports() const { return fPorts; }
 
+	// A playback port keeps what was last written into it: while stopped, a second hook
+	// writes silence. Each switch adds the new hook before it removes the old one (the
+	// hook added last runs last), so no period goes by without either.
 	status_t Start() override
 	{
 		if (fRunning)
 			return B_OK;
 		status_t status = fJack->AddProcessHook(&Process, this);
 		fRunning = status == B_OK;
+		if (fRunning && !fInput)
+			fJack->RemoveProcessHook(&Silence, this);
 		return status;
 	}
 
@@ -87,6 +99,8 @@ public:
 	{
 		if (!fRunning)
 			return;
+		if (!fInput)
+			fJack->AddProcessHook(&Silence, this);
 		fJack->RemoveProcessHook(&Process, this);
 		fRunning = false;
 	}
@@ -94,6 +108,13 @@ public:
 	bool Lost() const override { return fJack == nullptr || !fJack->IsRunning(); }
 
 private:
+	static void Silence(uint32 frames, void* cookie)
+	{
+		auto* self = static_cast<JackDevice*>(cookie);
+		for (jack_port_t* port : self->fPorts)
+			std::fill_n(JackService::AudioBuffer(port, frames), frames, 0.0f);
+	}
+
 	static void Process(uint32 frames, void* cookie)
 	{
 		auto* self = static_cast<JackDevice*>(cookie);

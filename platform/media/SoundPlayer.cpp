@@ -7,6 +7,7 @@
 #endif
 
 #include <alsa/error.h>
+#include <samplerate.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,27 +19,61 @@ struct SoundPlayer::Device {
     std::unique_ptr<AudioDevice> jack;
     std::unique_ptr<RtAudio> audio;
     SoundPlayer* player = nullptr;
-    std::vector<int16_t> shorts;    // a JACK block of 16-bit frames, made up front
-    bool running = false;
+    std::atomic<bool> running{false};   // the JACK stream's
+    // JACK at another rate than the format's: the callback's frames go through this
+    // converter, which asks for kConvertFrames at a time.
+    static constexpr size_t kConvertFrames = 256;
+    SRC_STATE* converter = nullptr;
+    double ratio = 1.0;                 // JACK's rate / the format's
+    // Made up front: a block of the callback's frames, and the same as floats.
+    std::vector<int16_t> shorts;
+    std::vector<float> floats;
+
+    ~Device()
+    {
+        jack.reset();   // its hook is gone before the converter
+        if (converter != nullptr)
+            src_delete(converter);
+    }
+
+    // The callback's next `count` frames (at most a block) as floats; the block's start.
+    float* Render(size_t count)
+    {
+        if (player->fFormat.format == media_raw_audio_format::B_AUDIO_FLOAT) {
+            player->FillBuffer(floats.data(), uint32_t(count));
+            return floats.data();
+        }
+        player->FillBuffer(shorts.data(), uint32_t(count));
+        size_t samples = count * player->fFormat.channel_count;
+        for (size_t i = 0; i < samples; i++)
+            floats[i] = float(shorts[i]) * (1.0f / 32768.0f);
+        return floats.data();
+    }
+
+    // The converter asks for the callback's frames.
+    static long ConverterInput(void* cookie, float** data)
+    {
+        *data = static_cast<Device*>(cookie)->Render(kConvertFrames);
+        return long(kConvertFrames);
+    }
 
     // JACK's process thread: the callback's frames, as floats for the ports.
     static void FillJack(void* cookie, float* frames, size_t count)
     {
         auto* device = static_cast<Device*>(cookie);
-        SoundPlayer* player = device->player;
-        if (player->fFormat.format == media_raw_audio_format::B_AUDIO_FLOAT) {
-            player->FillBuffer(frames, uint32_t(count));
+        size_t samples = count * device->player->fFormat.channel_count;
+        if (device->converter != nullptr) {
+            long made = src_callback_read(device->converter, device->ratio, long(count), frames);
+            size_t done = made > 0 ? size_t(made) * device->player->fFormat.channel_count : 0;
+            std::fill(frames + std::min(done, samples), frames + samples, 0.0f);
             return;
         }
-        count = std::min(count, device->shorts.size() / player->fFormat.channel_count);
-        player->FillBuffer(device->shorts.data(), uint32_t(count));
-        size_t samples = count * player->fFormat.channel_count;
-        for (size_t i = 0; i < samples; i++)
-            frames[i] = float(device->shorts[i]) * (1.0f / 32768.0f);
+        std::copy_n(device->Render(count), samples, frames);
     }
 
-    // Ports "<name>_1".. on the JACK service when a server runs at the format's rate
-    // (another player of the name in this program: "<name> 2_1"..). False with the reason.
+    // Ports "<name>_1".. on the JACK service (another player of the name in this
+    // program: "<name> 2_1"..), converting the rate when the server runs at another.
+    // False with the reason.
     bool OpenJack(const char* name, std::string* reason);
 };
 
@@ -77,19 +112,27 @@ bool SoundPlayer::Device::OpenJack(const char* name, std::string* reason)
     for (int n = 2; std::find(ours.begin(), ours.end(), std::string(service->ClientName())
             + ":" + prefix + "_1") != ours.end(); n++)
         prefix = std::string(name) + " " + std::to_string(n);
-    if (float(rate) != format.frame_rate) {
-        service->Release();
-        *reason = "the server runs at " + std::to_string(rate) + " frames a second, not "
-            + std::to_string(int(format.frame_rate));
-        return false;
+    ratio = double(rate) / double(format.frame_rate);
+    if (ratio != 1.0) {
+        int error = 0;
+        if (src_is_valid_ratio(ratio) == 0
+            || (converter = src_callback_new(&ConverterInput, SRC_SINC_FASTEST,
+                    int(format.channel_count), &error, this)) == nullptr) {
+            service->Release();
+            *reason = "cannot convert " + std::to_string(int(format.frame_rate))
+                + " frames a second to the server's " + std::to_string(rate);
+            return false;
+        }
     }
     jack = open_jack_playback(prefix.c_str(), format.channel_count, true, &FillJack, this,
         reason);
     service->Release();   // after the device took its own: the client stays open
     if (!jack)
         return false;
+    size_t block = ratio != 1.0 ? kConvertFrames : jack->MaxBlockFrames();
     try {
-        shorts.assign(jack->MaxBlockFrames() * format.channel_count, 0);
+        shorts.assign(block * format.channel_count, 0);
+        floats.assign(block * format.channel_count, 0.0f);
     } catch (const std::bad_alloc&) {
         jack.reset();
         *reason = "out of memory";
@@ -127,7 +170,7 @@ SoundPlayer::SoundPlayer(const Format& format, const char* name, BufferProc proc
         std::string reason;
         if (fDevice->OpenJack(name, &reason)) {
             size_t frameSize = SampleSize(format) * format.channel_count;
-            fFormat.buffer_size = fDevice->jack->MaxBlockFrames() * frameSize;
+            fFormat.buffer_size = fDevice->floats.size() / format.channel_count * frameSize;
             fSystem = "jack";
             fStatus = B_OK;
             return;

@@ -3,8 +3,8 @@
 // The callback must not allocate, block for long or do I/O. Construction opens the
 // default output of the first sound system that answers: JACK through the process's one
 // JACK client (jack/JackService.h; ports "<name>_1".. connected to the system's playback
-// ports; only when the server runs at the format's frame rate), else ALSA or PulseAudio
-// through RtAudio. InitCheck() tells whether one did.
+// ports; libsamplerate converts when the server runs at another frame rate), else ALSA or
+// PulseAudio through RtAudio. InitCheck() tells whether one did.
 //
 // Errors: B_MEDIA_BAD_FORMAT for a format it cannot play (int16 and float, 1..32
 // channels, 1 000..384 000 frames a second), B_MEDIA_SYSTEM_FAILURE when no sound system

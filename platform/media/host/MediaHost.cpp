@@ -470,7 +470,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err)
 			out << (i == 0 ? "" : " ") << ourOutputs[i];
 		out << "); interrupt to stop" << std::endl;
 		// Until a signal, or the server goes away: both post the semaphore.
-		if (jack->AddShutdownHook(&ServerGone, nullptr) == B_OK) {
+		status_t watching = jack->AddShutdownHook(&ServerGone, nullptr);
+		if (watching == B_OK) {
 			while (sem_wait(&gInterrupted) != 0 && errno == EINTR) {
 			}
 			jack->RemoveShutdownHook(&ServerGone, nullptr);
@@ -478,6 +479,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err)
 		if (!jack->IsRunning()) {
 			result = Fail(err, std::string("the JACK server went away; ")
 				+ loaded.flavor->name + " stopped");
+		} else if (watching != B_OK) {
+			result = Fail(err, std::string("cannot watch the JACK server: ")
+				+ media_strerror(watching));
 		}
 	}
 	for (BMediaNode* n : bridge.nodes)

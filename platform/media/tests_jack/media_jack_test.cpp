@@ -357,25 +357,54 @@ TEST(MediaJack, TheSoundPlayerPlaysThroughTheProcesssClientWithoutAllocating)
 	for (const std::string& name : ours)
 		EXPECT_EQ(name.rfind("PlayerTest:", 0), std::string::npos) << "a client of its own";
 
+	// What the listener records over the next `samples` samples, from where it is now.
+	listener.StartRecording();
+	auto record = [&](size_t samples) {
+		size_t from = listener.RecordedCount();
+		for (int i = 0; i < 200 && listener.RecordedCount() < from + samples; i++)
+			EXPECT_EQ(jack->WaitPeriods(1), B_OK);
+		std::vector<float> got = listener.Recorded();
+		return std::vector<float>(got.begin() + long(from),
+			got.begin() + long(std::min(got.size(), from + samples)));
+	};
+
 	ASSERT_EQ(jack->Connect(port, listener.Name() + ":in"), B_OK);
 	player.SetHasData(true);
 	ASSERT_EQ(player.Start(), B_OK) << player.ErrorText();
 	EXPECT_TRUE(player.IsPlaying());
 	ASSERT_EQ(jack->WaitPeriods(4), B_OK);
-	listener.StartRecording();
-	for (int i = 0; i < 100 && listener.RecordedCount() < 22050; i++)
-		ASSERT_EQ(jack->WaitPeriods(1), B_OK);
+	std::vector<float> got = record(22050);
+	ASSERT_EQ(got.size(), 22050u);
+	for (size_t i = 0; i < got.size(); i++)
+		ASSERT_FLOAT_EQ(got[i], 1000.0f / 32768.0f) << "sample " << i;
 	player.Stop();
 	EXPECT_FALSE(player.IsPlaying());
 	int calls = source.calls.load();
+	EXPECT_GT(calls, 40);
 	ASSERT_EQ(jack->WaitPeriods(3), B_OK);
 	EXPECT_EQ(source.calls.load(), calls) << "called after Stop()";
+	// A stopped player's port is silent (not its last period again).
+	got = record(4096);
+	EXPECT_EQ(SignalPeak(got), 0.0f);
 
-	std::vector<float> got = listener.Recorded();
-	ASSERT_GE(got.size(), 22050u);
-	for (size_t i = 0; i < 22050; i++)
-		ASSERT_FLOAT_EQ(got[i], 1000.0f / 32768.0f) << "sample " << i;
-	EXPECT_GT(calls, 40);
+	// A player at half the server's rate: converted, at its level, called half as often.
+	format.frame_rate = float(jack->SampleRate()) / 2;
+	SoundPlayer slow(format, "SlowPlayer", &PlayerSource::Fill, &source);
+	ASSERT_EQ(slow.InitCheck(), B_OK) << slow.ErrorText();
+	ASSERT_EQ(jack->Connect(jack->ClientName() + std::string(":SlowPlayer_1"),
+		listener.Name() + ":in"), B_OK);
+	slow.SetHasData(true);
+	ASSERT_EQ(slow.Start(), B_OK);
+	ASSERT_EQ(jack->WaitPeriods(4), B_OK);
+	int slowCalls = source.calls.load();
+	got = record(22050);
+	slowCalls = source.calls.load() - slowCalls;
+	slow.Stop();
+	ASSERT_EQ(got.size(), 22050u);
+	for (size_t i = 0; i < got.size(); i++)
+		ASSERT_NEAR(got[i], 1000.0f / 32768.0f, 0.0005f) << "sample " << i;
+	double taken = double(slowCalls) * double(slow.OutputFormat().buffer_size / 2);
+	EXPECT_NEAR(taken / 22050.0, 0.5, 0.1) << slowCalls << " calls";
 	EXPECT_EQ(watch.count.load(), 0) << "allocations on JACK's process thread";
 	jack->RemoveProcessHook(CountProcessThreadAllocations, &watch);
 	jack->Release();
