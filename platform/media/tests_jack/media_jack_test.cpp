@@ -143,39 +143,83 @@ TEST(MediaJack, ASineFromAnotherClientReachesAConsumerOfTheDefaultInput)
 	roster->ReleaseNode(input);
 }
 
+// `mediahost run` of the test add-on with more arguments, in a process of its own (on the
+// server `server` names, when given): its output and errors come through pipes.
+struct HostProcess {
+	pid_t pid = -1;
+	int out = -1;
+	int err = -1;
+
+	HostProcess(std::vector<std::string> arguments, const std::string& server = "")
+	{
+		arguments.insert(arguments.begin(), {"mediahost", "run", MEDIA_TEST_ADDON});
+		std::vector<char*> argv;
+		for (std::string& argument : arguments)
+			argv.push_back(argument.data());
+		argv.push_back(nullptr);
+		int output[2], errors[2];
+		if (pipe(output) != 0 || pipe(errors) != 0)
+			return;
+		pid = fork();
+		if (pid == 0) {
+			if (!server.empty())
+				setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+			dup2(output[1], 1);
+			dup2(errors[1], 2);
+			close(output[0]);
+			close(errors[0]);
+			execv(MEDIAHOST_PATH, argv.data());
+			_exit(127);
+		}
+		close(output[1]);
+		close(errors[1]);
+		out = output[0];
+		err = errors[0];
+	}
+	~HostProcess()
+	{
+		close(out);
+		close(err);
+	}
+
+	// The first line it writes (it says when it runs, with its ports connected).
+	std::string FirstLine() const
+	{
+		std::string said;
+		char c;
+		while (said.find('\n') == std::string::npos && read(out, &c, 1) == 1)
+			said += c;
+		return said;
+	}
+	// Everything it wrote on standard error (once it ended).
+	std::string Errors() const
+	{
+		std::string text;
+		char c;
+		while (read(err, &c, 1) == 1)
+			text += c;
+		return text;
+	}
+};
+
 TEST(MediaJack, MediaHostRunsANodeBetweenTwoJackClients)
 {
 	SKIP_WITHOUT_JACK();
 	SineClient peer("host-peer", 441.0, 0.8f);
 	ASSERT_TRUE(peer.Valid());
 	std::string client = "mediahost-test-" + std::to_string(getpid());
-	int output[2];
-	ASSERT_EQ(pipe(output), 0);
-	pid_t child = fork();
-	ASSERT_GE(child, 0);
-	if (child == 0) {
-		dup2(output[1], 1);
-		close(output[0]);
-		std::string in = peer.Name() + ":out", out = peer.Name() + ":in";
-		execl(MEDIAHOST_PATH, "mediahost", "run", MEDIA_TEST_ADDON, "--name", client.c_str(),
-			"--in", in.c_str(), "--out", out.c_str(), "--param", "1=0.5", nullptr);
-		_exit(127);
-	}
-	close(output[1]);
-	// The host says when it runs, with its ports connected.
-	std::string said;
-	char c;
-	while (said.find('\n') == std::string::npos && read(output[0], &c, 1) == 1)
-		said += c;
+	HostProcess host({"--name", client, "--in", peer.Name() + ":out", "--out",
+		peer.Name() + ":in", "--param", "1=0.5"});
+	ASSERT_GT(host.pid, 0);
+	std::string said = host.FirstLine();
 	EXPECT_NE(said.find("running Pass-through"), std::string::npos) << said;
 	snooze(300000);
 	peer.StartRecording();
 	for (int i = 0; i < 400 && peer.RecordedCount() < 44100; i++)
 		snooze(25000);
-	kill(child, SIGINT);
+	kill(host.pid, SIGINT);
 	int status = 0;
-	waitpid(child, &status, 0);
-	close(output[0]);
+	waitpid(host.pid, &status, 0);
 	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
 	std::vector<float> got = peer.Recorded();
@@ -264,27 +308,9 @@ TEST(MediaJack, MediaHostEndsWithAClearErrorWhenItsServerGoes)
 	SKIP_WITHOUT_JACK();
 	PrivateJackServer server;
 	ASSERT_TRUE(server.Running()) << server.Log();
-	int output[2], errors[2];
-	ASSERT_EQ(pipe(output), 0);
-	ASSERT_EQ(pipe(errors), 0);
-	pid_t child = fork();
-	ASSERT_GE(child, 0);
-	if (child == 0) {
-		setenv("JACK_DEFAULT_SERVER", server.Name().c_str(), 1);
-		dup2(output[1], 1);
-		dup2(errors[1], 2);
-		close(output[0]);
-		close(errors[0]);
-		execl(MEDIAHOST_PATH, "mediahost", "run", MEDIA_TEST_ADDON, "--name", "gone-host",
-			nullptr);
-		_exit(127);
-	}
-	close(output[1]);
-	close(errors[1]);
-	std::string said;
-	char c;
-	while (said.find('\n') == std::string::npos && read(output[0], &c, 1) == 1)
-		said += c;
+	HostProcess host({"--name", "gone-host"}, server.Name());
+	ASSERT_GT(host.pid, 0);
+	std::string said = host.FirstLine();
 	ASSERT_NE(said.find("running Pass-through"), std::string::npos) << said;
 
 	server.Stop();
@@ -292,19 +318,15 @@ TEST(MediaJack, MediaHostEndsWithAClearErrorWhenItsServerGoes)
 	int status = 0;
 	pid_t ended = 0;
 	for (int i = 0; i < 1200 && ended == 0; i++) {
-		ended = waitpid(child, &status, WNOHANG);
+		ended = waitpid(host.pid, &status, WNOHANG);
 		if (ended == 0)
 			snooze(50000);
 	}
 	if (ended == 0) {
-		kill(child, SIGKILL);
-		waitpid(child, &status, 0);
+		kill(host.pid, SIGKILL);
+		waitpid(host.pid, &status, 0);
 	}
-	std::string problems;
-	while (read(errors[0], &c, 1) == 1)
-		problems += c;
-	close(output[0]);
-	close(errors[0]);
+	std::string problems = host.Errors();
 	ASSERT_NE(ended, 0) << "mediahost still ran a minute after its server went";
 	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 	EXPECT_NE(problems.find("mediahost: the JACK server went away; Pass-through stopped"),
