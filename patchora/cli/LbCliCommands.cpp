@@ -47,7 +47,12 @@ const char kUsage[] =
     "  show      list the banks, patches and parameters of a patch library\n"
     "  studio    add, list and remove the instruments patchora remembers\n"
     "\n"
-    "'patchora COMMAND --help' tells more about each command.\n";
+    "'patchora COMMAND --help' tells more about each command.\n"
+    "\n"
+    "Without a command patchora opens its windows (on a display):\n"
+    "  patchora [--simulate] [--open=studio|add-device|about] [LIBRARY.lib|FILE.syx...]\n"
+    "  --simulate            also offer the built-in E-mu Morpheus simulator's ports, and\n"
+    "                        set one up when the studio has no instrument (not saved)\n";
 
 const char kConnectionHelp[] =
     "The instrument is named by one of:\n"
@@ -485,12 +490,31 @@ int Studio(const std::vector<std::string>& argv)
 
 } // namespace
 
-int LbRunCommand(const std::vector<std::string>& args)
+namespace {
+const std::map<std::string, std::function<int(const std::vector<std::string>&)>>& Commands()
 {
     static const std::map<std::string, std::function<int(const std::vector<std::string>&)>> commands = {
         {"ports", Ports},   {"receive", Receive}, {"send", Send},   {"import", Import},
         {"export", Export}, {"show", Show},       {"studio", Studio},
     };
+    return commands;
+}
+} // namespace
+
+bool LbIsCommand(const std::string& word)
+{
+    return Commands().count(word) > 0 || word == "--help" || word == "-h" || word == "help" ||
+           word == "--version";
+}
+
+const char* LbUsageText()
+{
+    return kUsage;
+}
+
+int LbRunCommand(const std::vector<std::string>& args)
+{
+    const auto& commands = Commands();
     if (args.empty()) {
         fputs(kUsage, stderr);
         return 2;

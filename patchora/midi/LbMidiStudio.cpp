@@ -112,6 +112,27 @@ bool LbMidiStudio::AddDevice(LbDeviceI* device, const char* consumerName, const 
     return Install(device, PortNames{consumerName ? consumerName : "", producerName ? producerName : "", ""});
 }
 
+bool LbMidiStudio::AddTransientDevice(LbDeviceI* device, const char* consumerName, const char* producerName,
+                                      const std::string& cacheVariant)
+{
+    PortNames names{consumerName ? consumerName : "", producerName ? producerName : "", ""};
+    names.transient = true;
+    names.variant = cacheVariant;
+    return Install(device, names);
+}
+
+bool LbMidiStudio::IsTransient(const LbDeviceI* device) const
+{
+    auto it = mPortNames.find(device);
+    return it != mPortNames.end() && it->second.transient;
+}
+
+const std::string& LbMidiStudio::CacheVariant(const LbDeviceI* device) const
+{
+    auto it = mPortNames.find(device);
+    return it != mPortNames.end() && it->second.transient ? it->second.variant : mCacheVariant;
+}
+
 bool LbMidiStudio::Install(LbDeviceI* device, const PortNames& names)
 {
     assert(device != nullptr && "device != 0");
@@ -174,7 +195,7 @@ void LbMidiStudio::SendDeviceMessage(uint32 code, LbDeviceI* device)
 
 BPositionIO* LbMidiStudio::InitFile(LbDeviceI* device)
 {
-    std::string path = LbDeviceCachePath(device, false, mCacheVariant);
+    std::string path = LbDeviceCachePath(device, false, CacheVariant(device));
     if (path.empty()) return nullptr;
     auto* file = new BFile(path.c_str(), B_READ_ONLY);
     if (file->InitCheck() != B_OK) {
@@ -196,6 +217,7 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
     total += written;
     stream->PushTab();
     for (LbDeviceI* device : mDevices) {
+        if (IsTransient(device)) continue;
         LbDeviceAddonI* addon = device->Addon();
         LbMidiServiceI* service = device->MidiService();
         if (addon == nullptr || service == nullptr || !addon->ManufacturerName() || !addon->ModelName() ||
@@ -302,7 +324,7 @@ void LbMidiStudio::PreDelete()
         mDevices.erase(mDevices.begin());
         bool written = false;
         if (device->NeedsUninitialize()) {
-            std::string path = LbDeviceCachePath(device, true, mCacheVariant);
+            std::string path = LbDeviceCachePath(device, true, CacheVariant(device));
             if (!path.empty()) {
                 AtomicFileWriter file(path.c_str(), "text/plain");
                 if (file.InitCheck() == B_OK) {

@@ -46,6 +46,12 @@ public:
     // matches no port leaves that side unconnected, but the name is kept for the studio
     // document), initialises it from its cache file, and tells dependents. Takes ownership.
     bool AddDevice(LbDeviceI* device, const char* consumerName, const char* producerName);
+    // A device for this run only (the built-in simulator's): added like any other, but
+    // never written to the studio document, and it keeps what it learns in the cache of
+    // its own variant (see SetCacheVariant), apart from a real instrument's.
+    bool AddTransientDevice(LbDeviceI* device, const char* consumerName, const char* producerName,
+                            const std::string& cacheVariant);
+    bool IsTransient(const LbDeviceI* device) const;
     // Takes the device out; it stays alive (windows may still name it) until PreDelete.
     bool RemoveDevice(LbDeviceI* device);
     int32 CountDevices() const { return int32(mDevices.size()); }
@@ -98,7 +104,10 @@ private:
         std::string consumer;
         std::string producer;
         std::string idText;    // the id as read, when it is not a number in the model's range
+        bool transient = false;
+        std::string variant;   // of a transient device's cache
     };
+    const std::string& CacheVariant(const LbDeviceI* device) const;
     bool Install(LbDeviceI* device, const PortNames& names);
     std::map<const LbDeviceI*, PortNames> mPortNames;
 

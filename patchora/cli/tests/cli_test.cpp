@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,9 +52,20 @@ TEST_F(Cli, HelpForEveryCommandAndClearErrorsForBadUse)
             EXPECT_NE(std::string::npos, shown.out.find("usage: patchora")) << command << " " << help;
         }
     }
+    // Without a command patchora opens its windows; with no display to show them on, it
+    // gives the help instead.
+    std::vector<std::pair<std::string, std::string>> display;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (const char* value = getenv(name)) display.emplace_back(name, value);
+        unsetenv(name);
+    }
     ProgramResult bare = Run({});
+    ProgramResult documentOnly = Run({dir + "/backup.lib"});
+    for (const auto& [name, value] : display) setenv(name.c_str(), value.c_str(), 1);
     EXPECT_EQ(2, bare.status);
     EXPECT_NE(std::string::npos, bare.err.find("usage: patchora"));
+    EXPECT_EQ(2, documentOnly.status);
+    EXPECT_NE(std::string::npos, documentOnly.err.find("no display")) << documentOnly.err;
     EXPECT_EQ("patchora 0.1\n", Run({"--version"}).out);
     ProgramResult noNumber = Run({"studio", "remove"});
     EXPECT_EQ(2, noNumber.status);

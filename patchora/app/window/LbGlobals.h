@@ -1,0 +1,47 @@
+#pragma once
+// LbGlobals: the application's window registry (see LbGlobalsI.h): librarian windows on
+// devices and snapshots, one editor window per device model and bank, and the count of
+// windows that keep the program running.
+//
+// Lifetime: owned by LbApplication. Deleting it closes the editor windows still open.
+// Threads: GUI thread only.
+#include "app/Messenger.h"
+#include "app/window/LbGlobalsI.h"
+
+#include <memory>
+#include <vector>
+
+class LbDeviceAddonI;
+
+// One editor window per device model and bank.
+struct LbEditWindowEntry {
+    LbDeviceAddonI* addon;   // not owned
+    LbBankI* bank;           // not owned
+    BMessenger window;
+};
+
+class LbGlobals : public LbGlobalsI {
+public:
+    LbGlobals();
+    ~LbGlobals() override;
+    LbGlobals(const LbGlobals&) = delete;
+    LbGlobals& operator=(const LbGlobals&) = delete;
+
+    status_t EditWindow(LbDeviceI* device, LbBankI* bank, BWindow** window) override;
+    status_t NewEditWindow(LbDeviceI* device, LbBankI* bank, BWindow** window) override;
+    status_t NewManageWindow(LbDeviceI* device, BWindow** window) override;
+    status_t NewManageWindow(LbDeviceSnapshotI* snapshot, BWindow** window) override;
+    int32 CountSignificantWindows() override;
+    bool IsQuitting() const override { return mQuitting; }
+    void SetQuitting(bool quitting) { mQuitting = quitting; }
+
+    int32 CountEditEntries() const { return int32(mEntries.size()); }
+
+private:
+    std::vector<std::unique_ptr<LbEditWindowEntry>> mEntries;
+    bool mQuitting = false;
+};
+
+// Hands the message to the window by calling its handler directly, with the window
+// locked, as the application does with 'aWrS', 'aRdS' and 'asgn'.
+void LbHandToWindow(BWindow* window, BMessage* message);
