@@ -58,23 +58,22 @@ LbStudioWindow::LbStudioWindow(BRect frame, LbMidiStudio* studio, LbDeviceAddons
     mList = new QListWidget(w);
     mList->setObjectName("devices");
     mList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    mList->setFrameShape(QFrame::NoFrame);
     mList->setTextElideMode(Qt::ElideMiddle);
-    mList->setStyleSheet("QListWidget::item { padding: 3px 6px; }");
+    mList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mList->setSpacing(2);
     QObject::connect(mList, &QListWidget::itemSelectionChanged, [this] { UpdateMenus(); });
     QObject::connect(mList, &QListWidget::itemActivated,
                      [this](QListWidgetItem*) { PostMessage(LB_MSG_DEVICE_INVOKED); });
-    layout->addWidget(mList, 1);
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(8, 8, 8, 4);
+    content->addWidget(mList, 1);
+    layout->addLayout(content, 1);
 
     mMessages = new LbMessageArea(w, "messages", 0);
-    auto* rule = new QFrame(w);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(rule);
-    mMessages->setContentsMargins(4, 0, 4, 0);
+    mMessages->setContentsMargins(8, 0, 8, 4);
     layout->addWidget(mMessages);
     // Room for a line such as "E-mu Morpheus  in: Morpheus Simulator  out: ...  ID: 0".
-    w->setMinimumSize(440, 240);
+    w->setMinimumSize(500, 240);
 
     mStudio->AddDependent(LB_NOTIFY_DEVICE_ADDED, this);
     mStudio->AddDependent(LB_NOTIFY_STUDIO_STATUS, this);

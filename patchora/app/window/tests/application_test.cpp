@@ -182,7 +182,7 @@ TEST_F(AppTest, TheWindowStateReopensEveryWindowScaledToThisScreenAndOneStudioWi
                   "\t\t<mfg_id>18</mfg_id>\n\t\t<mod_id>0C</mod_id>\n"
                   "\t</Window>\n"
                   "\t<Window type = LbStudioWindow>\n"
-                  "\t\t<frame>0.20000000 0.80000000 0.10000000 0.70000000 0</frame>\n"
+                  "\t\t<frame>0.10000000 0.80000000 0.10000000 0.70000000 0</frame>\n"
                   "\t</Window>\n"
                   "\t<Window type = LbDeviceManageWindow>\n"
                   "\t\t<frame>0.30000000 0.60000000 0.30000000 0.70000000 0</frame>\n"
@@ -207,7 +207,7 @@ TEST_F(AppTest, TheWindowStateReopensEveryWindowScaledToThisScreenAndOneStudioWi
     };
     expectFrame(manage[0], 0.1f, 0.4f, 0.2f, 0.6f);
     expectFrame(manage[1], 0.3f, 0.6f, 0.3f, 0.7f);
-    expectFrame(studio, 0.2f, 0.8f, 0.1f, 0.7f);
+    expectFrame(studio, 0.1f, 0.8f, 0.1f, 0.7f);
     for (LbDeviceManageWindow* window : manage) {
         ASSERT_NE(window->DeviceSnapshot(), nullptr);
         EXPECT_EQ(window->DeviceSnapshot()->Device(), app->Studio()->DeviceAt(0));
