@@ -16,7 +16,7 @@ bool LooksLikeDocument(const std::string& arg)
     std::error_code error;
     if (std::filesystem::exists(arg, error))
         return true;
-    return EndsWith(arg, ".lib") || EndsWith(arg, ".syx");
+    return EndsWith(arg, ".lib") || EndsWith(arg, ".plib") || EndsWith(arg, ".syx");
 }
 
 }  // namespace

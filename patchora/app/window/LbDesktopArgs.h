@@ -1,7 +1,7 @@
 #pragma once
 // Which command lines open patchora's windows: none at all, or only the desktop's options
-// and documents (files that exist, or names ending in ".lib" or ".syx"). Everything else
-// is the command line's (a command, --help, --version, a mistyped command).
+// and documents (files that exist, or names ending in ".lib", ".plib" or ".syx").
+// Everything else is the command line's (a command, --help, --version, a mistyped one).
 //
 //   patchora [--simulate] [--open=studio|add-device|about]... [FILE...]
 #include <string>
