@@ -13,8 +13,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     LbDesktopArgs desktop;
     std::string error;
-    if (!args.empty() && LbIsCommand(args[0]))
-        return LbRunCommand(args);
+    if (!args.empty() && LbIsCommand(args[0])) return LbRunCommand(args);
     if (!LbParseDesktopArgs(args, &desktop, &error)) {
         if (!error.empty()) {
             fprintf(stderr, "patchora: %s\n", error.c_str());
@@ -23,10 +22,10 @@ int main(int argc, char** argv)
         return LbRunCommand(args);
     }
     if (!LbHasDisplay()) {
-        if (args.empty())
-            return LbRunCommand(args);   // the help, with the status of a usage error
+        if (args.empty()) return LbRunCommand(args); // the help, with the status of a usage error
         fputs("patchora: no display to open the windows on (neither DISPLAY nor "
-              "WAYLAND_DISPLAY is set); the commands work without one:\n", stderr);
+              "WAYLAND_DISPLAY is set); the commands work without one:\n",
+              stderr);
         fputs(LbUsageText(), stderr);
         return 2;
     }

@@ -504,7 +504,7 @@ const std::map<std::string, std::function<int(const std::vector<std::string>&)>>
 bool LbIsCommand(const std::string& word)
 {
     return Commands().count(word) > 0 || word == "--help" || word == "-h" || word == "help" ||
-           word == "--version";
+        word == "--version";
 }
 
 const char* LbUsageText()

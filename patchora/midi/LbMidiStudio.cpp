@@ -112,10 +112,10 @@ bool LbMidiStudio::AddDevice(LbDeviceI* device, const char* consumerName, const 
     return Install(device, PortNames{consumerName ? consumerName : "", producerName ? producerName : "", ""});
 }
 
-bool LbMidiStudio::AddTransientDevice(LbDeviceI* device, const char* consumerName, const char* producerName,
-                                      const std::string& cacheVariant)
+bool LbMidiStudio::AddTransientDevice(LbDeviceI* device, const char* consumerName,
+                                      const char* producerName, const std::string& cacheVariant)
 {
-    PortNames names{consumerName ? consumerName : "", producerName ? producerName : "", ""};
+    PortNames names {consumerName ? consumerName : "", producerName ? producerName : "", ""};
     names.transient = true;
     names.variant = cacheVariant;
     return Install(device, names);

@@ -105,7 +105,7 @@ private:
         std::string producer;
         std::string idText;    // the id as read, when it is not a number in the model's range
         bool transient = false;
-        std::string variant;   // of a transient device's cache
+        std::string variant; // of a transient device's cache
     };
     const std::string& CacheVariant(const LbDeviceI* device) const;
     bool Install(LbDeviceI* device, const PortNames& names);

@@ -15,6 +15,7 @@
 #include "interface/Window.h"
 #include "kernel/EntryRef.h"
 #include "librarian/LbLibrarian.h"
+#include "librarian/window/LbDeviceManageWindow.h"
 #include "midi/LbDeviceAddonI.h"
 #include "midi/LbDeviceAddons.h"
 #include "midi/LbDeviceI.h"
@@ -28,8 +29,6 @@
 
 #include "MorpheusSimulator.h"
 #include "SimulatorEndpoints.h"
-
-#include "librarian/window/LbDeviceManageWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +48,6 @@ constexpr char kSettingsType[] = "text/plain";
 constexpr char kStateTag[] = "State";
 constexpr char kWindowTag[] = "Window";
 constexpr BRect kStudioFrame(80, 80, 280, 380);
-constexpr BRect kManageFrame(120, 80, 440, 340);
 
 // The studio as its document would have it now.
 std::string RenderStudio(LbMidiStudio* studio)
@@ -65,21 +63,13 @@ std::string RenderStudio(LbMidiStudio* studio)
 bool WriteSettingsFile(const char* name, const std::string& bytes)
 {
     std::unique_ptr<AtomicFileWriter> file(SettingsFileWriter(name, kSettingsType));
-    if (!file || file->InitCheck() != B_OK)
-        return false;
+    if (!file || file->InitCheck() != B_OK) return false;
     if (!bytes.empty() && file->Write(bytes.data(), bytes.size()) != ssize_t(bytes.size()))
         return false;
     return file->Commit() == B_OK;
 }
 
-BWindow* WindowOf(const BMessenger& messenger)
-{
-    BLooper* looper = nullptr;
-    messenger.Target(&looper);
-    return dynamic_cast<BWindow*>(looper);
-}
-
-}  // namespace
+} // namespace
 
 LbApplication* LbApp()
 {
@@ -89,8 +79,7 @@ LbApplication* LbApp()
 LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& options)
     : BApplication(kLbSignature, argc, argv)
 {
-    if (InitCheck() != B_OK)
-        return;
+    if (InitCheck() != B_OK) return;
     // The members, in order; the studio knows the add-on registry from the start.
     mAddons = std::make_unique<LbDeviceAddons>();
     mStudio = std::make_unique<LbMidiStudio>(mAddons.get());
@@ -98,8 +87,8 @@ LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& 
     QPalette palette = QApplication::palette();
     QColor panel = palette.color(QPalette::Window), menu = palette.color(QPalette::Base);
     OrbLookPreferences::SetSystemColors(
-        rgb_color{uint8(panel.red()), uint8(panel.green()), uint8(panel.blue()), 255},
-        rgb_color{uint8(menu.red()), uint8(menu.green()), uint8(menu.blue()), 255});
+        rgb_color {uint8(panel.red()), uint8(panel.green()), uint8(panel.blue()), 255},
+        rgb_color {uint8(menu.red()), uint8(menu.green()), uint8(menu.blue()), 255});
     mPrefs = std::make_unique<LbPreferences>(mImages.get());
     mGlobals = std::make_unique<LbGlobals>();
     LbSetProgramServices(mGlobals.get(), mPrefs.get(), mImages.get());
@@ -110,8 +99,7 @@ LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& 
     LbInstallFileTypes();
     auto* splash = new LbSplashWindow(mStudio.get());
     mAddons->AddAddon(new LbEmuMorpheusAddon);
-    if (options.simulate)
-        StartSimulator();
+    if (options.simulate) StartSimulator();
     ReadStudio();
     if (options.simulate && mStudio->CountDevices() == 0) {
         LbDeviceI* device = mAddons->AddonAt(0)->NewDevice();
@@ -122,14 +110,12 @@ LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& 
     splash->Lock();
     splash->Quit();
     ReadState();
-    if (CountWindows() == 0)
-        ShowStudioWindow();
+    if (CountWindows() == 0) ShowStudioWindow();
 }
 
 LbApplication::~LbApplication()
 {
-    if (!mStudio)
-        return;
+    if (!mStudio) return;
     // Windows still open (a test, a window that never closed) go before what they show.
     CloseAllWindows();
     WriteStudio();
@@ -158,11 +144,9 @@ void LbApplication::ReadStudio()
 {
     mStudioAsRead = RenderStudio(mStudio.get());
     BPath path;
-    if (settings_file_path(kLbSettingsDirectory, kStudioFile, &path, false) != B_OK)
-        return;
+    if (settings_file_path(kLbSettingsDirectory, kStudioFile, &path, false) != B_OK) return;
     std::error_code error;
-    if (!std::filesystem::exists(path.Path(), error))
-        return;
+    if (!std::filesystem::exists(path.Path(), error)) return;
     std::unique_ptr<BFile> file(SettingsFile(B_READ_ONLY, kStudioFile, kSettingsType));
     std::string bytes;
     off_t size = 0;
@@ -186,7 +170,8 @@ void LbApplication::ReadStudio()
     free(rest);
     if (!whole) {
         printf("patchora: the studio settings %s could not be read whole; they are kept as %s "
-               "when the studio is next saved\n", path.Path(), kStudioBackup);
+               "when the studio is next saved\n",
+               path.Path(), kStudioBackup);
         mStudioUnreadable = true;
         mUnreadStudio = bytes;
     }
@@ -196,8 +181,7 @@ void LbApplication::ReadStudio()
 bool LbApplication::WriteStudio()
 {
     std::string now = RenderStudio(mStudio.get());
-    if (now == mStudioAsRead)
-        return true;   // nothing changed: the document stays as it is
+    if (now == mStudioAsRead) return true; // nothing changed: the document stays as it is
     if (!mUnreadStudio.empty()) {
         if (!WriteSettingsFile(kStudioBackup, mUnreadStudio)) {
             printf("patchora: cannot keep the old studio settings as %s; they stay as they are\n",
@@ -217,11 +201,10 @@ bool LbApplication::WriteStudio()
 bool LbApplication::WriteState()
 {
     std::unique_ptr<AtomicFileWriter> file(SettingsFileWriter(kStateFile, kSettingsType));
-    if (!file || file->InitCheck() != B_OK)
-        return false;
+    if (!file || file->InitCheck() != B_OK) return false;
     {
         LbXmlStream stream(file.get());
-        LbXmlStreamI::ConstStringList keys{"version"}, values{"1.0"};
+        LbXmlStreamI::ConstStringList keys {"version"}, values {"1.0"};
         if (stream.WriteStartTag(kStateTag, &keys, &values) < 1 || stream.WriteCR() < 1)
             return false;
         stream.PushTab();
@@ -231,8 +214,7 @@ bool LbApplication::WriteState()
             LbHandToWindow(WindowAt(i), &write);
         }
         stream.PopTab();
-        if (stream.WriteEndTag(kStateTag) < 1)
-            return false;
+        if (stream.WriteEndTag(kStateTag) < 1) return false;
     }
     return file->Commit() == B_OK;
 }
@@ -240,8 +222,7 @@ bool LbApplication::WriteState()
 bool LbApplication::ReadState()
 {
     std::unique_ptr<BFile> file(SettingsFile(B_READ_ONLY, kStateFile, kSettingsType));
-    if (!file)
-        return false;
+    if (!file) return false;
     BBufferIO buffered(file.get(), 65536, false);
     LbXmlStream stream(&buffered);
     LbXmlStreamI::StringList keys, values;
@@ -261,10 +242,9 @@ bool LbApplication::ReadState()
                 mStudioWindow = BMessenger(nullptr, window);
             }
         } else if (type == kLbManageWindowType) {
-            window = new LbDeviceManageWindow(kManageFrame);
+            window = new LbDeviceManageWindow(kLbManageFrame);
         }
-        if (window == nullptr)
-            continue;
+        if (window == nullptr) continue;
         BMessage read(LB_MSG_READ_STATE);
         read.AddPointer("LbXmlStreamI", static_cast<LbXmlStreamI*>(&stream));
         read.AddString("tag", kWindowTag);
@@ -288,13 +268,11 @@ void LbApplication::ShowStudioWindow()
 
 void LbApplication::ShowAboutWindow()
 {
-    if (AboutWindow() != nullptr)
-        return;
+    if (AboutWindow() != nullptr) return;
     OrbAboutInfo info;
     info.name = "Patchora";
-    std::string built = __DATE__;   // "Dec  8 2026": one space between the parts
-    if (size_t twice = built.find("  "); twice != std::string::npos)
-        built.erase(twice, 1);
+    std::string built = __DATE__; // "Dec  8 2026": one space between the parts
+    if (size_t twice = built.find("  "); twice != std::string::npos) built.erase(twice, 1);
     info.version = OrbVersionText(0, 1, 0, 5, 0) + "  (built " + built + ")";
     info.text = "A MIDI System Exclusive librarian and editor.\n"
                 "Fetches, keeps and sends the patches of your instruments;\n"
@@ -306,36 +284,35 @@ void LbApplication::ShowAboutWindow()
 
 BWindow* LbApplication::StudioWindow() const
 {
-    return WindowOf(mStudioWindow);
+    return LbWindowOf(mStudioWindow);
 }
 
 BWindow* LbApplication::AboutWindow() const
 {
-    return WindowOf(mAboutWindow);
+    return LbWindowOf(mAboutWindow);
 }
 
 void LbApplication::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-        case LB_MSG_NEW_DEVICE: {
-            LbDeviceI* device = nullptr;
-            const char* in = nullptr;
-            const char* out = nullptr;
-            if (message->FindPointer("LbDeviceI", &device) != B_OK || device == nullptr)
-                break;
-            message->FindString("midi_in", &in);
-            message->FindString("midi_out", &out);
-            mStudio->AddDevice(device, out, in);
-            break;
-        }
-        case LB_MSG_OPEN_STUDIO:
-            ShowStudioWindow();
-            break;
-        case ORB_LOOK_CHANGED:
-            BroadcastToWindows(message);
-            break;
-        default:
-            BApplication::MessageReceived(message);
+    case LB_MSG_NEW_DEVICE: {
+        LbDeviceI* device = nullptr;
+        const char* in = nullptr;
+        const char* out = nullptr;
+        if (message->FindPointer("LbDeviceI", &device) != B_OK || device == nullptr) break;
+        message->FindString("midi_in", &in);
+        message->FindString("midi_out", &out);
+        mStudio->AddDevice(device, out, in);
+        break;
+    }
+    case LB_MSG_OPEN_STUDIO:
+        ShowStudioWindow();
+        break;
+    case ORB_LOOK_CHANGED:
+        BroadcastToWindows(message);
+        break;
+    default:
+        BApplication::MessageReceived(message);
     }
 }
 
@@ -348,15 +325,14 @@ void LbApplication::RefsReceived(BMessage* message)
 {
     std::vector<entry_ref> refs;
     entry_ref ref;
-    for (int32 i = 0; message->FindRef("refs", i, &ref) == B_OK; i++)
-        refs.push_back(ref);
+    for (int32 i = 0; message->FindRef("refs", i, &ref) == B_OK; i++) refs.push_back(ref);
     for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(it->path, error)) {
             printf("patchora: %s is not a file\n", it->path.c_str());
             continue;
         }
-        auto* window = new LbDeviceManageWindow(kManageFrame);
+        auto* window = new LbDeviceManageWindow(kLbManageFrame);
         window->Show();
         BMessage open(B_REFS_RECEIVED);
         open.AddRef("refs", &*it);
@@ -373,16 +349,14 @@ bool LbApplication::QuitRequested()
         return false;
     }
     for (BWindow* window : {AboutWindow(), StudioWindow()}) {
-        if (window != nullptr && window->Lock())
-            window->Quit();
+        if (window != nullptr && window->Lock()) window->Quit();
     }
     return true;
 }
 
 void LbApplication::BroadcastToWindows(BMessage* message)
 {
-    for (int32 i = 0; i < CountWindows(); i++)
-        WindowAt(i)->PostMessage(message);
+    for (int32 i = 0; i < CountWindows(); i++) WindowAt(i)->PostMessage(message);
 }
 
 void LbApplication::CloseAllWindows()
@@ -401,23 +375,20 @@ void LbApplication::OpenWindow(const std::string& name)
         return;
     }
     ShowStudioWindow();
-    if (name == "add-device")
-        StudioWindow()->PostMessage(LB_MSG_SHOW_ADD_DEVICE);
+    if (name == "add-device") StudioWindow()->PostMessage(LB_MSG_SHOW_ADD_DEVICE);
 }
 
 int LbRunDesktop(const char* program, const LbDesktopArgs& args)
 {
     // The application sees the documents only: they arrive as refs.
-    std::vector<char*> argv{const_cast<char*>(program)};
-    for (const std::string& file : args.files)
-        argv.push_back(const_cast<char*>(file.c_str()));
+    std::vector<char*> argv {const_cast<char*>(program)};
+    for (const std::string& file : args.files) argv.push_back(const_cast<char*>(file.c_str()));
     argv.push_back(nullptr);
     LbApplicationOptions options;
     options.simulate = args.simulate;
     auto* app = new LbApplication(int(argv.size() - 1), argv.data(), options);
     if (app->InitCheck() == B_OK) {
-        for (const std::string& name : args.open)
-            app->OpenWindow(name);
+        for (const std::string& name : args.open) app->OpenWindow(name);
     }
     if (app->InitCheck() != B_OK) {
         fprintf(stderr, "patchora: cannot start the desktop application\n");

@@ -33,7 +33,9 @@ class LbGlobals;
 class LbImageManager;
 class LbMidiStudio;
 class LbPreferences;
-namespace morpheus_sim { class SimulatorEndpoints; }
+namespace morpheus_sim {
+class SimulatorEndpoints;
+}
 
 inline constexpr const char* kLbSignature = "application/x-vnd.ORB-Patchora";
 
@@ -101,7 +103,7 @@ private:
     // as "studio.old" before the first save replaces it.
     std::string mUnreadStudio;
     bool mStudioUnreadable = false;
-    LbDeviceI* mSimulatedDevice = nullptr;   // owned by the studio
+    LbDeviceI* mSimulatedDevice = nullptr; // owned by the studio
     std::unique_ptr<morpheus_sim::SimulatorEndpoints> mSimulator;
 };
 

@@ -14,12 +14,11 @@ bool EndsWith(const std::string& text, const char* end)
 bool LooksLikeDocument(const std::string& arg)
 {
     std::error_code error;
-    if (std::filesystem::exists(arg, error))
-        return true;
+    if (std::filesystem::exists(arg, error)) return true;
     return EndsWith(arg, ".lib") || EndsWith(arg, ".plib") || EndsWith(arg, ".syx");
 }
 
-}  // namespace
+} // namespace
 
 bool LbParseDesktopArgs(const std::vector<std::string>& args, LbDesktopArgs* result,
                         std::string* error)
@@ -31,8 +30,7 @@ bool LbParseDesktopArgs(const std::vector<std::string>& args, LbDesktopArgs* res
         } else if (arg.rfind("--open=", 0) == 0) {
             std::string name = arg.substr(7);
             if (name != "studio" && name != "add-device" && name != "about") {
-                if (error != nullptr)
-                    *error = "--open takes studio, add-device or about";
+                if (error != nullptr) *error = "--open takes studio, add-device or about";
                 return false;
             }
             parsed.open.push_back(name);
@@ -42,8 +40,7 @@ bool LbParseDesktopArgs(const std::vector<std::string>& args, LbDesktopArgs* res
             return false;
         }
     }
-    if (result != nullptr)
-        *result = parsed;
+    if (result != nullptr) *result = parsed;
     return true;
 }
 
@@ -51,8 +48,7 @@ bool LbHasDisplay()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0')
-            return true;
+        if (value != nullptr && *value != '\0') return true;
     }
     return false;
 }

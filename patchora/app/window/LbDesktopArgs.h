@@ -9,8 +9,8 @@
 
 struct LbDesktopArgs {
     bool simulate = false;
-    std::vector<std::string> open;    // windows to open at start, by name
-    std::vector<std::string> files;   // documents to open, in the order given
+    std::vector<std::string> open; // windows to open at start, by name
+    std::vector<std::string> files; // documents to open, in the order given
 };
 
 // True when the arguments ask for the windows; `result` gets what they say. An unknown

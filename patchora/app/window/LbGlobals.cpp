@@ -6,31 +6,21 @@
 #include "librarian/LbBankI.h"
 #include "librarian/LbDeviceSnapshot.h"
 #include "librarian/LbStatus.h"
-#include "midi/LbDeviceI.h"
-
 #include "librarian/window/LbDeviceManageWindow.h"
+#include "midi/LbDeviceI.h"
 
 #include <QWidget>
 
-namespace {
-
-// Where a new librarian window opens.
-constexpr BRect kManageFrame(120, 80, 440, 340);
-
-BWindow* WindowOf(const BMessenger& messenger)
+BWindow* LbWindowOf(const BMessenger& messenger)
 {
     BLooper* looper = nullptr;
-    BHandler* handler = messenger.Target(&looper);
-    (void)handler;
+    messenger.Target(&looper);
     return dynamic_cast<BWindow*>(looper);
 }
 
-}  // namespace
-
 void LbHandToWindow(BWindow* window, BMessage* message)
 {
-    if (window == nullptr || !window->Lock())
-        return;
+    if (window == nullptr || !window->Lock()) return;
     window->MessageReceived(message);
     window->Unlock();
 }
@@ -40,18 +30,16 @@ LbGlobals::LbGlobals() = default;
 LbGlobals::~LbGlobals()
 {
     for (const auto& entry : mEntries) {
-        if (BWindow* window = WindowOf(entry->window); window != nullptr && window->Lock())
+        if (BWindow* window = LbWindowOf(entry->window); window != nullptr && window->Lock())
             window->Quit();
     }
 }
 
 status_t LbGlobals::EditWindow(LbDeviceI* device, LbBankI* bank, BWindow** window)
 {
-    if (window != nullptr)
-        *window = nullptr;
+    if (window != nullptr) *window = nullptr;
     LbDeviceAddonI* addon = device != nullptr ? device->Addon() : nullptr;
-    if (addon == nullptr || bank == nullptr)
-        return -1;
+    if (addon == nullptr || bank == nullptr) return -1;
     LbEditWindowEntry* entry = nullptr;
     for (const auto& e : mEntries) {
         if (e->addon == addon && e->bank->IsCompatible(bank)) {
@@ -60,44 +48,38 @@ status_t LbGlobals::EditWindow(LbDeviceI* device, LbBankI* bank, BWindow** windo
         }
     }
     if (entry == nullptr) {
-        mEntries.push_back(std::make_unique<LbEditWindowEntry>(LbEditWindowEntry{addon, bank, {}}));
+        mEntries.push_back(
+            std::make_unique<LbEditWindowEntry>(LbEditWindowEntry {addon, bank, {}}));
         entry = mEntries.back().get();
     }
-    if (BWindow* open = WindowOf(entry->window)) {
-        if (window != nullptr)
-            *window = open;
+    if (BWindow* open = LbWindowOf(entry->window)) {
+        if (window != nullptr) *window = open;
         return B_OK;
     }
     // The model's own editor; the generic patch editor is not part of this program yet.
     QWidget* editor = nullptr;
     status_t status = bank->NewEditWindow(&editor);
-    if (status != B_OK)
-        return status;
+    if (status != B_OK) return status;
     return LB_UNSUPPORTED;
 }
 
 status_t LbGlobals::NewEditWindow(LbDeviceI*, LbBankI*, BWindow** window)
 {
-    if (window != nullptr)
-        *window = nullptr;
+    if (window != nullptr) *window = nullptr;
     return LB_UNSUPPORTED;
 }
 
 status_t LbGlobals::NewManageWindow(LbDeviceI* device, BWindow** window)
 {
-    if (window != nullptr)
-        *window = nullptr;
-    if (device == nullptr)
-        return -1;
+    if (window != nullptr) *window = nullptr;
+    if (device == nullptr) return -1;
     return NewManageWindow(new LbDeviceSnapshot(device), window);
 }
 
 status_t LbGlobals::NewManageWindow(LbDeviceSnapshotI* snapshot, BWindow** window)
 {
-    if (window != nullptr)
-        *window = nullptr;
-    if (snapshot == nullptr)
-        return -1;
+    if (window != nullptr) *window = nullptr;
+    if (snapshot == nullptr) return -1;
     if (snapshot->Device() == nullptr) {
         delete snapshot;
         return -1;
@@ -108,20 +90,18 @@ status_t LbGlobals::NewManageWindow(LbDeviceSnapshotI* snapshot, BWindow** windo
         delete snapshot;
         return status;
     }
-    auto* manage = new LbDeviceManageWindow(kManageFrame);
+    auto* manage = new LbDeviceManageWindow(kLbManageFrame);
     BMessage populate(LB_MSG_POPULATE);
     populate.AddPointer("LbDeviceSnapshotI", snapshot);
     manage->PostMessage(&populate);
     manage->Show();
-    if (window != nullptr)
-        *window = manage;
+    if (window != nullptr) *window = manage;
     return B_OK;
 }
 
 int32 LbGlobals::CountSignificantWindows()
 {
-    if (be_app == nullptr)
-        return 0;
+    if (be_app == nullptr) return 0;
     int32 count = 0;
     for (int32 i = 0; i < be_app->CountWindows(); i++) {
         BMessage question(LB_MSG_SIGNIFICANT);

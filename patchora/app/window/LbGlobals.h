@@ -7,16 +7,20 @@
 // Threads: GUI thread only.
 #include "app/Messenger.h"
 #include "app/window/LbGlobalsI.h"
+#include "kernel/Geometry.h"
 
 #include <memory>
 #include <vector>
 
 class LbDeviceAddonI;
 
+// Where a new librarian window opens.
+constexpr BRect kLbManageFrame(120, 80, 440, 340);
+
 // One editor window per device model and bank.
 struct LbEditWindowEntry {
-    LbDeviceAddonI* addon;   // not owned
-    LbBankI* bank;           // not owned
+    LbDeviceAddonI* addon; // not owned
+    LbBankI* bank; // not owned
     BMessenger window;
 };
 
@@ -41,6 +45,9 @@ private:
     std::vector<std::unique_ptr<LbEditWindowEntry>> mEntries;
     bool mQuitting = false;
 };
+
+// The window a messenger targets while it is open, else null.
+BWindow* LbWindowOf(const BMessenger& messenger);
 
 // Hands the message to the window by calling its handler directly, with the window
 // locked, as the application does with 'aWrS', 'aRdS' and 'asgn'.

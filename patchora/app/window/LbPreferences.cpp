@@ -10,10 +10,10 @@ namespace {
 
 rgb_color FromQColor(const QColor& c)
 {
-    return rgb_color{uint8(c.red()), uint8(c.green()), uint8(c.blue()), 255};
+    return rgb_color {uint8(c.red()), uint8(c.green()), uint8(c.blue()), 255};
 }
 
-}  // namespace
+} // namespace
 
 LbPreferences::LbPreferences(LbImageManager* images)
 {
@@ -22,7 +22,7 @@ LbPreferences::LbPreferences(LbImageManager* images)
     mSizes[LB_SIZE_LABEL_SPACING] = 4;
     mSizes[LB_SIZE_KNOB] = 32;
     mSizes[LB_SIZE_MARGIN] = 8;
-    (void)images;   // the program ships no images of its own yet: the sizes are fixed
+    (void)images; // the program ships no images of its own yet: the sizes are fixed
     mColors[LB_COLOR_PANEL] = FromQColor(palette.color(QPalette::Window));
     mColors[LB_COLOR_NODE] = FromQColor(palette.color(QPalette::Window).lighter(104));
     mColors[LB_COLOR_LABEL] = FromQColor(palette.color(QPalette::WindowText));
@@ -40,5 +40,5 @@ float LbPreferences::Size(uint32 key) const
 rgb_color LbPreferences::Color(uint32 key) const
 {
     auto found = mColors.find(key);
-    return found != mColors.end() ? found->second : rgb_color{0, 0, 0, 255};
+    return found != mColors.end() ? found->second : rgb_color {0, 0, 0, 255};
 }

@@ -10,17 +10,17 @@ class LbImageManager;
 
 // Keys of the look table.
 enum : uint32 {
-    LB_SIZE_FONT = 0,           // points of the editor views' text
-    LB_SIZE_LABEL_SPACING = 1,  // pixels between a control and its label
-    LB_SIZE_KNOB = 2,           // side of a knob
-    LB_SIZE_MARGIN = 3,         // pixels around a group of controls
+    LB_SIZE_FONT = 0, // points of the editor views' text
+    LB_SIZE_LABEL_SPACING = 1, // pixels between a control and its label
+    LB_SIZE_KNOB = 2, // side of a knob
+    LB_SIZE_MARGIN = 3, // pixels around a group of controls
 
-    LB_COLOR_PANEL = 0,         // the desktop's panel background
-    LB_COLOR_NODE = 1,          // the background of a parameter node
-    LB_COLOR_LABEL = 2,         // the text of labels
-    LB_COLOR_CONTROL = 3,       // the face of a control
-    LB_COLOR_VALUE = 4,         // the text of a value
-    LB_COLOR_HIGHLIGHT = 16,    // selections and progress
+    LB_COLOR_PANEL = 0, // the desktop's panel background
+    LB_COLOR_NODE = 1, // the background of a parameter node
+    LB_COLOR_LABEL = 2, // the text of labels
+    LB_COLOR_CONTROL = 3, // the face of a control
+    LB_COLOR_VALUE = 4, // the text of a value
+    LB_COLOR_HIGHLIGHT = 16, // selections and progress
 };
 
 class LbPreferences : public LbPreferencesI {

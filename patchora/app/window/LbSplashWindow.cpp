@@ -20,7 +20,7 @@ BRect CentredFrame()
     return BRect(left, top, left + kWidth - 1, top + kHeight - 1);
 }
 
-}  // namespace
+} // namespace
 
 LbSplashWindow::LbSplashWindow(LbMidiStudio* studio)
     : BWindow(CentredFrame(), "Splash", B_FLOATING_WINDOW, B_NOT_RESIZABLE | B_NOT_ZOOMABLE),
@@ -56,20 +56,20 @@ void LbSplashWindow::MessageReceived(BMessage* message)
 {
     const char* text = nullptr;
     switch (message->what) {
-        case LB_MSG_BEGIN_STATUS:
-            if (IsHidden()) {
-                Show();
-                mShown = true;
-            }
-            message->FindString("status", &text);
-            ShowStatus(text);
-            break;
-        case LB_MSG_END_STATUS:
-            message->FindString("status", &text);
-            ShowStatus(text);
-            break;
-        default:
-            BWindow::MessageReceived(message);
+    case LB_MSG_BEGIN_STATUS:
+        if (IsHidden()) {
+            Show();
+            mShown = true;
+        }
+        message->FindString("status", &text);
+        ShowStatus(text);
+        break;
+    case LB_MSG_END_STATUS:
+        message->FindString("status", &text);
+        ShowStatus(text);
+        break;
+    default:
+        BWindow::MessageReceived(message);
     }
 }
 
@@ -77,8 +77,7 @@ void LbSplashWindow::ShowStatus(const char* text)
 {
     mStatus->setText(QString::fromUtf8(text != nullptr ? text : ""));
     // The studio is read on the GUI thread: paint now, or the text never shows.
-    if (!IsHidden())
-        Widget()->repaint();
+    if (!IsHidden()) Widget()->repaint();
 }
 
 QString LbSplashWindow::StatusText() const

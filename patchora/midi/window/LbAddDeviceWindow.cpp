@@ -21,23 +21,21 @@
 namespace {
 
 // The names of the roster's producers (or consumers), in its order.
-template <class Count, class At>
-QStringList PortNames(Count count, At at)
+template <class Count, class At> QStringList PortNames(Count count, At at)
 {
     QStringList names;
     int32 n = count();
     for (int32 i = 0; i < n; i++) {
         if (auto* endpoint = at(i)) {
             const char* name = endpoint->Name();
-            if (name != nullptr && *name != '\0')
-                names.append(QString::fromUtf8(name));
+            if (name != nullptr && *name != '\0') names.append(QString::fromUtf8(name));
             endpoint->Release();
         }
     }
     return names;
 }
 
-}  // namespace
+} // namespace
 
 LbAddDeviceWindow::LbAddDeviceWindow(BRect frame, LbDeviceAddons* addons)
     : BWindow(frame, "Add Device", B_TITLED_WINDOW, B_NOT_ZOOMABLE), mAddons(addons)
@@ -58,8 +56,7 @@ LbAddDeviceWindow::LbAddDeviceWindow(BRect frame, LbDeviceAddons* addons)
     for (int32 i = 0; i < mAddons->CountAddons(); i++) {
         LbDeviceAddonI* addon = mAddons->AddonAt(i);
         const char* name = addon != nullptr ? addon->Name() : nullptr;
-        if (name == nullptr)
-            continue;
+        if (name == nullptr) continue;
         mListed.push_back(addon);
         mAddonList->addItem(QString::fromUtf8(name));
     }
@@ -113,7 +110,7 @@ void LbAddDeviceWindow::FillPorts()
 {
     QStringList in = PortNames(BMidiRoster::CountProducers, BMidiRoster::ProducerAt);
     QStringList out = PortNames(BMidiRoster::CountConsumers, BMidiRoster::ConsumerAt);
-    for (auto [field, names] : {std::pair{mPortIn, &in}, std::pair{mPortOut, &out}}) {
+    for (auto [field, names] : {std::pair {mPortIn, &in}, std::pair {mPortOut, &out}}) {
         field->clear();
         if (names->isEmpty()) {
             field->addItem(kLbNoPorts);
@@ -136,8 +133,7 @@ void LbAddDeviceWindow::FillDeviceIds()
         mDeviceId->setEnabled(false);
         return;
     }
-    for (int32 id = low; id <= high; id++)
-        mDeviceId->addItem(QString::number(id), id);
+    for (int32 id = low; id <= high; id++) mDeviceId->addItem(QString::number(id), id);
     mDeviceId->setCurrentIndex(0);
     mDeviceId->setEnabled(true);
 }
@@ -162,8 +158,7 @@ std::string LbAddDeviceWindow::PortOut() const
 
 int32 LbAddDeviceWindow::DeviceId() const
 {
-    if (!mDeviceId->isEnabled() || mDeviceId->currentIndex() < 0)
-        return -1;
+    if (!mDeviceId->isEnabled() || mDeviceId->currentIndex() < 0) return -1;
     QVariant id = mDeviceId->currentData();
     return id.isValid() ? id.toInt() : -1;
 }
@@ -181,8 +176,8 @@ void LbAddDeviceWindow::UpdateAddButton()
 void LbAddDeviceWindow::Mark(QComboBox* field, BMessage* message)
 {
     int32 index = -1;
-    if (message->FindInt32("index", &index) == B_OK && index >= 0 && index < field->count()
-        && field->isEnabled())
+    if (message->FindInt32("index", &index) == B_OK && index >= 0 && index < field->count() &&
+        field->isEnabled())
         field->setCurrentIndex(index);
     UpdateAddButton();
 }
@@ -190,33 +185,33 @@ void LbAddDeviceWindow::Mark(QComboBox* field, BMessage* message)
 void LbAddDeviceWindow::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-        case LB_MSG_ADDON_SELECTED: {
-            int32 index = -1;
-            if (message->FindInt32("index", &index) == B_OK && index >= 0
-                && index < mAddonList->count()) {
-                if (mAddonList->currentRow() != index || !mAddonList->item(index)->isSelected()) {
-                    QSignalBlocker quiet(mAddonList);
-                    mAddonList->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-                }
+    case LB_MSG_ADDON_SELECTED: {
+        int32 index = -1;
+        if (message->FindInt32("index", &index) == B_OK && index >= 0 &&
+            index < mAddonList->count()) {
+            if (mAddonList->currentRow() != index || !mAddonList->item(index)->isSelected()) {
+                QSignalBlocker quiet(mAddonList);
+                mAddonList->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
             }
-            FillDeviceIds();
-            UpdateAddButton();
-            break;
         }
-        case LB_MSG_PORT_IN_CHOSEN:
-            Mark(mPortIn, message);
-            break;
-        case LB_MSG_PORT_OUT_CHOSEN:
-            Mark(mPortOut, message);
-            break;
-        case LB_MSG_DEVICE_ID_CHOSEN:
-            Mark(mDeviceId, message);
-            break;
-        case LB_MSG_ADD_DEVICE:
-            Add();
-            break;
-        default:
-            BWindow::MessageReceived(message);
+        FillDeviceIds();
+        UpdateAddButton();
+        break;
+    }
+    case LB_MSG_PORT_IN_CHOSEN:
+        Mark(mPortIn, message);
+        break;
+    case LB_MSG_PORT_OUT_CHOSEN:
+        Mark(mPortOut, message);
+        break;
+    case LB_MSG_DEVICE_ID_CHOSEN:
+        Mark(mDeviceId, message);
+        break;
+    case LB_MSG_ADD_DEVICE:
+        Add();
+        break;
+    default:
+        BWindow::MessageReceived(message);
     }
 }
 
@@ -224,11 +219,9 @@ void LbAddDeviceWindow::Add()
 {
     LbDeviceAddonI* addon = SelectedAddon();
     int32 id = DeviceId();
-    if (addon == nullptr || id < 0 || !CanAdd())
-        return;
+    if (addon == nullptr || id < 0 || !CanAdd()) return;
     LbDeviceI* device = addon->NewDevice();
-    if (device == nullptr)
-        return;
+    if (device == nullptr) return;
     device->SetDeviceId(int16(id));
     BMessage add(LB_MSG_NEW_DEVICE);
     add.AddPointer("LbDeviceI", device);

@@ -65,7 +65,7 @@ private:
     void Add();
 
     LbDeviceAddons* mAddons;
-    std::vector<LbDeviceAddonI*> mListed;   // the add-ons of the list, in its order
+    std::vector<LbDeviceAddonI*> mListed; // the add-ons of the list, in its order
     QListWidget* mAddonList;
     QComboBox* mPortIn;
     QComboBox* mPortOut;

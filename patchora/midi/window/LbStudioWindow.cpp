@@ -2,7 +2,7 @@
 
 #include "app/AppDefs.h"
 #include "app/Message.h"
-#include "app/window/LbGlobalsI.h"
+#include "app/window/LbGlobals.h"
 #include "app/window/LbWindowState.h"
 #include "controls/LbMessageArea.h"
 #include "interface/Application.h"
@@ -31,7 +31,7 @@ const char* OrText(const char* text, const char* otherwise)
     return text != nullptr ? text : otherwise;
 }
 
-}  // namespace
+} // namespace
 
 LbStudioWindow::LbStudioWindow(BRect frame, LbMidiStudio* studio, LbDeviceAddons* addons)
     : BWindow(frame, "Patchora Studio", B_TITLED_WINDOW), mStudio(studio), mAddons(addons)
@@ -128,55 +128,52 @@ void LbStudioWindow::UpdateMenus()
 void LbStudioWindow::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-        case LB_MSG_SHOW_ADD_DEVICE:
-            ShowAddDevice();
+    case LB_MSG_SHOW_ADD_DEVICE:
+        ShowAddDevice();
+        break;
+    case LB_MSG_REMOVE_DEVICES:
+        RemoveSelected();
+        break;
+    case LB_MSG_MANAGE_DEVICES:
+    case LB_MSG_DEVICE_INVOKED:
+        ManageSelected();
+        break;
+    case LB_MSG_DEVICE_ADDED:
+        RebuildList();
+        break;
+    case LB_MSG_BEGIN_STATUS:
+    case LB_MSG_END_STATUS: {
+        const char* text = nullptr;
+        message->FindString("status", &text);
+        mMessages->SetMessage(text);
+        break;
+    }
+    case LB_MSG_WRITE_STATE: {
+        LbXmlStreamI* stream = nullptr;
+        if (mQuitting || message->FindPointer("LbXmlStreamI", &stream) != B_OK || stream == nullptr)
             break;
-        case LB_MSG_REMOVE_DEVICES:
-            RemoveSelected();
-            break;
-        case LB_MSG_MANAGE_DEVICES:
-        case LB_MSG_DEVICE_INVOKED:
-            ManageSelected();
-            break;
-        case LB_MSG_DEVICE_ADDED:
-            RebuildList();
-            break;
-        case LB_MSG_BEGIN_STATUS:
-        case LB_MSG_END_STATUS: {
-            const char* text = nullptr;
-            message->FindString("status", &text);
-            mMessages->SetMessage(text);
-            break;
-        }
-        case LB_MSG_WRITE_STATE: {
-            LbXmlStreamI* stream = nullptr;
-            if (mQuitting || message->FindPointer("LbXmlStreamI", &stream) != B_OK
-                || stream == nullptr)
-                break;
-            LbBeginWindowState(stream, kLbStudioWindowType);
-            LbWriteWindowFrame(stream, this);
-            LbEndWindowState(stream);
-            break;
-        }
-        case LB_MSG_READ_STATE: {
-            LbXmlStreamI* stream = nullptr;
-            if (message->FindPointer("LbXmlStreamI", &stream) == B_OK && stream != nullptr)
-                LbReadWindowState(this, stream);
-            break;
-        }
-        case LB_MSG_DEVICE_REMOVED:
-            RebuildList();
-            break;
-        default:
-            BWindow::MessageReceived(message);
+        LbBeginWindowState(stream, kLbStudioWindowType);
+        LbWriteWindowFrame(stream, this);
+        LbEndWindowState(stream);
+        break;
+    }
+    case LB_MSG_READ_STATE: {
+        LbXmlStreamI* stream = nullptr;
+        if (message->FindPointer("LbXmlStreamI", &stream) == B_OK && stream != nullptr)
+            LbReadWindowState(this, stream);
+        break;
+    }
+    case LB_MSG_DEVICE_REMOVED:
+        RebuildList();
+        break;
+    default:
+        BWindow::MessageReceived(message);
     }
 }
 
 BWindow* LbStudioWindow::AddDeviceWindow() const
 {
-    BLooper* looper = nullptr;
-    mAddDevice.Target(&looper);
-    return dynamic_cast<BWindow*>(looper);
+    return LbWindowOf(mAddDevice);
 }
 
 void LbStudioWindow::ShowAddDevice()
@@ -194,14 +191,12 @@ void LbStudioWindow::RemoveSelected()
 {
     // Rows from the bottom up, so that the rows still to come keep their numbers.
     std::vector<int> rows;
-    for (QListWidgetItem* item : mList->selectedItems())
-        rows.push_back(mList->row(item));
+    for (QListWidgetItem* item : mList->selectedItems()) rows.push_back(mList->row(item));
     std::sort(rows.rbegin(), rows.rend());
     for (int row : rows) {
         LbDeviceI* device = DeviceOfRow(row);
         delete mList->takeItem(row);
-        if (device != nullptr)
-            mStudio->RemoveDevice(device);
+        if (device != nullptr) mStudio->RemoveDevice(device);
     }
     UpdateMenus();
 }
@@ -210,14 +205,12 @@ void LbStudioWindow::ManageSelected()
 {
     for (QListWidgetItem* item : mList->selectedItems()) {
         auto* device = static_cast<LbDeviceI*>(item->data(Qt::UserRole).value<void*>());
-        if (device == nullptr)
-            continue;
+        if (device == nullptr) continue;
         if (device->InitCheck() != B_OK) {
             NotifyUserOfError(LB_NOT_INITIALIZED, device);
             return;
         }
-        if (LbGlobalsI* globals = Globals())
-            globals->NewManageWindow(device, nullptr);
+        if (LbGlobalsI* globals = Globals()) globals->NewManageWindow(device, nullptr);
     }
 }
 

@@ -14,6 +14,9 @@
 #include "interface/tests/GuiTest.h"
 #include "kernel/EntryRef.h"
 #include "librarian/window/LbDeviceManageWindow.h"
+#include "midi/LbDeviceAddonI.h"
+#include "midi/LbDeviceAddons.h"
+#include "midi/LbDeviceI.h"
 #include "midi/LbMidiStudio.h"
 #include "midi/window/LbAddDeviceWindow.h"
 #include "midi/window/LbStudioWindow.h"
@@ -56,8 +59,7 @@ protected:
         EXPECT_EQ(app->InitCheck(), B_OK);
         SetAlertPresenter([this](const AlertRequest& alert) {
             alerts.push_back(alert);
-            if (answers.empty())
-                return int32(0);
+            if (answers.empty()) return int32(0);
             int32 answer = answers.front();
             answers.pop_front();
             return answer;
@@ -76,11 +78,23 @@ protected:
         app->PostMessage(&refs);
         RunPendingEvents();
     }
+    // A Morpheus of that id on the simulator's ports, added as the add-device window adds
+    // it (the application takes it on its next dispatch).
+    LbDeviceI* PostNewDevice(int16 id)
+    {
+        BMessage add(LB_MSG_NEW_DEVICE);
+        LbDeviceI* device = app->Addons()->AddonAt(0)->NewDevice();
+        device->SetDeviceId(id);
+        add.AddPointer("LbDeviceI", device);
+        add.AddString("midi_in", kSimOut);
+        add.AddString("midi_out", kSimIn);
+        app->PostMessage(&add);
+        return device;
+    }
     // Ends it as main does after Run(): the studio document is written then.
     void Stop()
     {
-        if (!app)
-            return;
+        if (!app) return;
         app.reset();
         SetAlertPresenter({});
     }
@@ -117,18 +131,16 @@ protected:
     std::string StudioWithMorpheus(int id) const
     {
         return std::string("<Studio version = 1.0>\n\t<LbDevice mfg_id = 18 mod_id = 0C>\n"
-                           "\t\t<midi_out>") + kSimIn + "</midi_out>\n\t\t<midi_in>" + kSimOut
-               + "</midi_in>\n\t\t<device_id>" + std::to_string(id)
-               + "</device_id>\n\t</LbDevice>\n</Studio>\n";
+                           "\t\t<midi_out>") +
+            kSimIn + "</midi_out>\n\t\t<midi_in>" + kSimOut + "</midi_in>\n\t\t<device_id>" +
+            std::to_string(id) + "</device_id>\n\t</LbDevice>\n</Studio>\n";
     }
 
-    template <class W>
-    std::vector<W*> Windows() const
+    template <class W> std::vector<W*> Windows() const
     {
         std::vector<W*> found;
         for (int32 i = 0; i < app->CountWindows(); i++) {
-            if (auto* w = dynamic_cast<W*>(app->WindowAt(i)))
-                found.push_back(w);
+            if (auto* w = dynamic_cast<W*>(app->WindowAt(i))) found.push_back(w);
         }
         return found;
     }
@@ -141,15 +153,12 @@ protected:
     static int Run(const std::string& command, std::string* out = nullptr)
     {
         FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return -1;
+        if (pipe == nullptr) return -1;
         char buffer[4096];
         size_t got;
         std::string text;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, got);
-        if (out != nullptr)
-            *out = text;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+        if (out != nullptr) *out = text;
         return pclose(pipe);
     }
     // A patch library made by the command line from the fixtures' device dump; empty
@@ -157,15 +166,14 @@ protected:
     std::string MakeLibrary(const std::string& name)
     {
         std::string dump = std::string(SUITE_FIXTURES_DIR) + "/morpheus/device-dump.syx";
-        if (!std::filesystem::exists(dump))
-            return "";
+        if (!std::filesystem::exists(dump)) return "";
         std::string path = scratch.File(name);
-        std::string command = std::string("ASAN_OPTIONS=detect_leaks=0 '") + PATCHORA_PATH
-                              + "' import '" + dump + "' -o '" + path + "' >/dev/null 2>&1";
+        std::string command = std::string("ASAN_OPTIONS=detect_leaks=0 '") + PATCHORA_PATH +
+            "' import '" + dump + "' -o '" + path + "' >/dev/null 2>&1";
         return Run(command) == 0 ? path : "";
     }
 
-    ScratchDir scratch{"patchora-app"};
+    ScratchDir scratch {"patchora-app"};
     std::unique_ptr<morpheus_sim::SimulatorEndpoints> simulator;
     std::unique_ptr<LbApplication> app;
     std::vector<AlertRequest> alerts;

@@ -55,7 +55,7 @@ TEST_F(AppTest, AFirstStartOpensTheStudioWindowOnlyAndAddsAMorpheusWithId5)
     EXPECT_EQ(adds[0]->PortInField()->currentText(), kLbNoPorts);
     EXPECT_EQ(adds[0]->PortOutField()->currentText(), kLbNoPorts);
     EXPECT_FALSE(adds[0]->AddButton()->isEnabled());
-    adds[0]->PostMessage(LB_MSG_ADD_DEVICE);   // refused
+    adds[0]->PostMessage(LB_MSG_ADD_DEVICE); // refused
     RunPendingEvents();
     EXPECT_EQ(app->Studio()->CountDevices(), 0);
     // "Add..." again activates the open window instead of making another.
@@ -89,10 +89,10 @@ TEST_F(AppTest, AFirstStartOpensTheStudioWindowOnlyAndAddsAMorpheusWithId5)
     BMessenger addWindow(nullptr, add);
     add->PostMessage(LB_MSG_ADD_DEVICE);
     ASSERT_TRUE(RunEventsUntil([&] { return app->Studio()->CountDevices() == 1; }));
-    EXPECT_FALSE(addWindow.IsValid());   // it closed
+    EXPECT_FALSE(addWindow.IsValid()); // it closed
     LbDeviceI* device = app->Studio()->DeviceAt(0);
     EXPECT_EQ(device->DeviceId(), 5);
-    EXPECT_EQ(device->InitCheck(), B_OK);   // it answered the simulator's lists
+    EXPECT_EQ(device->InitCheck(), B_OK); // it answered the simulator's lists
     ASSERT_TRUE(RunEventsUntil([&] { return studio->DeviceList()->count() == 1; }));
     EXPECT_EQ(studio->DeviceList()->item(0)->text().toStdString(),
               std::string("E-mu Morpheus  in: ") + kSimOut + "  out: " + kSimIn + "  ID: 5");
@@ -102,10 +102,10 @@ TEST_F(AppTest, AFirstStartOpensTheStudioWindowOnlyAndAddsAMorpheusWithId5)
     EXPECT_NE(document.find("<device_id>5</device_id>"), std::string::npos) << document;
     // "midi_in" is where the program receives from (the instrument's producer),
     // "midi_out" where it sends (the consumer).
-    EXPECT_NE(document.find(std::string("<midi_in>") + kSimOut + "</midi_in>"),
-              std::string::npos) << document;
-    EXPECT_NE(document.find(std::string("<midi_out>") + kSimIn + "</midi_out>"),
-              std::string::npos) << document;
+    EXPECT_NE(document.find(std::string("<midi_in>") + kSimOut + "</midi_in>"), std::string::npos)
+        << document;
+    EXPECT_NE(document.find(std::string("<midi_out>") + kSimIn + "</midi_out>"), std::string::npos)
+        << document;
 
     // The next start has the instrument again, and no more windows than the studio's.
     Start();
@@ -119,9 +119,10 @@ TEST_F(AppTest, ManageOpensALibrarianWindowPerSelectedDeviceAndStopsAtOneThatDid
     StartSimulator(0);
     // Two instruments whose ports are not on this computer: neither can start (the
     // model's tables are not known yet, and there is no cache to read them from).
-    std::string nowhere = "\t<LbDevice mfg_id = 18 mod_id = 0C>\n"
-                          "\t\t<midi_out>Nowhere In</midi_out>\n\t\t<midi_in>Nowhere Out</midi_in>\n"
-                          "\t\t<device_id>3</device_id>\n\t</LbDevice>\n";
+    std::string nowhere =
+        "\t<LbDevice mfg_id = 18 mod_id = 0C>\n"
+        "\t\t<midi_out>Nowhere In</midi_out>\n\t\t<midi_in>Nowhere Out</midi_in>\n"
+        "\t\t<device_id>3</device_id>\n\t</LbDevice>\n";
     WriteSettings("studio", "<Studio version = 1.0>\n" + nowhere + nowhere + "</Studio>\n");
     Start();
     LbStudioWindow* studio = Studio();
@@ -137,13 +138,7 @@ TEST_F(AppTest, ManageOpensALibrarianWindowPerSelectedDeviceAndStopsAtOneThatDid
     EXPECT_TRUE(Windows<LbDeviceManageWindow>().empty());
 
     // A working instrument beside them.
-    BMessage add(LB_MSG_NEW_DEVICE);
-    LbDeviceI* device = app->Addons()->AddonAt(0)->NewDevice();
-    device->SetDeviceId(0);
-    add.AddPointer("LbDeviceI", device);
-    add.AddString("midi_in", kSimOut);
-    add.AddString("midi_out", kSimIn);
-    app->PostMessage(&add);
+    LbDeviceI* device = PostNewDevice(0);
     ASSERT_TRUE(RunEventsUntil([&] { return studio->DeviceList()->count() == 3; }));
     ASSERT_EQ(device->InitCheck(), B_OK);
 
@@ -228,7 +223,8 @@ TEST_F(AppTest, TheWindowStateReopensEveryWindowScaledToThisScreenAndOneStudioWi
     size_t studioAt = state.find("type = LbStudioWindow");
     EXPECT_NE(studioAt, std::string::npos) << state;
     size_t count = 0;
-    for (size_t at = state.find("<Window"); at != std::string::npos; at = state.find("<Window", at + 1))
+    for (size_t at = state.find("<Window"); at != std::string::npos;
+         at = state.find("<Window", at + 1))
         count++;
     EXPECT_EQ(count, 3u) << state;
     EXPECT_NE(state.find(studioFrame), std::string::npos) << state;
@@ -244,10 +240,11 @@ TEST_F(AppTest, DocumentsHandedOverOpenOneLibrarianWindowEachAndOtherEntriesAreS
     auto windows = Windows<LbDeviceManageWindow>();
     ASSERT_EQ(windows.size(), 3u);
     // The last first.
-    std::vector<std::string> expected{c, b, a};
+    std::vector<std::string> expected {c, b, a};
     for (size_t i = 0; i < windows.size(); i++) {
         LbDeviceManageWindow* window = windows[i];
-        ASSERT_TRUE(RunEventsUntil([&] { return !window->FilePath().empty() && !window->IsRunning(); }));
+        ASSERT_TRUE(
+            RunEventsUntil([&] { return !window->FilePath().empty() && !window->IsRunning(); }));
         EXPECT_EQ(window->FilePath(), expected[i]);
         ASSERT_NE(window->DeviceSnapshot(), nullptr);
         // No Morpheus in the studio: the backup shows on an offline instrument.
@@ -312,10 +309,11 @@ TEST_F(AppTest, DamagedOrForeignSettingsStartCleanlyAndTheStudioDocumentIsNeverL
         {"foreign", "<html><body>not a studio</body></html>\n", 0},
         {"binary", std::string("\x00\xff\x10<<<>>\"", 9), 0},
         // A model this program does not know, before a Morpheus.
-        {"unknown model", "<Studio version = 1.0>\n\t<LbDevice mfg_id = 7F mod_id = 01>\n"
-                          "\t\t<midi_out>x</midi_out>\n\t\t<midi_in>y</midi_in>\n"
-                          "\t\t<device_id>1</device_id>\n\t</LbDevice>\n"
-                              + good.substr(good.find("\t<LbDevice")),
+        {"unknown model",
+         "<Studio version = 1.0>\n\t<LbDevice mfg_id = 7F mod_id = 01>\n"
+         "\t\t<midi_out>x</midi_out>\n\t\t<midi_in>y</midi_in>\n"
+         "\t\t<device_id>1</device_id>\n\t</LbDevice>\n" +
+             good.substr(good.find("\t<LbDevice")),
          0},
     };
     for (const Case& c : cases) {
@@ -334,13 +332,7 @@ TEST_F(AppTest, DamagedOrForeignSettingsStartCleanlyAndTheStudioDocumentIsNeverL
         Start();
         size_t before = size_t(app->Studio()->CountDevices());
         EXPECT_EQ(before, c.devices);
-        BMessage add(LB_MSG_NEW_DEVICE);
-        LbDeviceI* device = app->Addons()->AddonAt(0)->NewDevice();
-        device->SetDeviceId(0);
-        add.AddPointer("LbDeviceI", device);
-        add.AddString("midi_in", kSimOut);
-        add.AddString("midi_out", kSimIn);
-        app->PostMessage(&add);
+        PostNewDevice(0);
         RunPendingEvents();
         Stop();
         EXPECT_EQ(ReadAll(SettingsFile("studio.old")), c.studio);
@@ -361,20 +353,21 @@ TEST_F(AppTest, DamagedOrForeignSettingsStartCleanlyAndTheStudioDocumentIsNeverL
 TEST_F(AppTest, AStateNamingAnInstrumentThatIsGoneStillOpensItsWindowAndTheDocument)
 {
     std::string library = MakeLibrary("kept.lib");
-    WriteSettings("state", "<State version = 1.0>\n"
-                           "\t<Window type = LbDeviceManageWindow>\n"
-                           "\t\t<frame>0.1 0.4 0.2 0.6 0</frame>\n"
-                           "\t\t<mfg_id>18</mfg_id>\n\t\t<mod_id>0C</mod_id>\n"
-                           "\t\t<file>" + (library.empty() ? scratch.File("gone.lib") : library)
-                               + "</file>\n"
-                           "\t</Window>\n</State>\n");
+    WriteSettings("state",
+                  "<State version = 1.0>\n"
+                  "\t<Window type = LbDeviceManageWindow>\n"
+                  "\t\t<frame>0.1 0.4 0.2 0.6 0</frame>\n"
+                  "\t\t<mfg_id>18</mfg_id>\n\t\t<mod_id>0C</mod_id>\n"
+                  "\t\t<file>" +
+                      (library.empty() ? scratch.File("gone.lib") : library) +
+                      "</file>\n"
+                      "\t</Window>\n</State>\n");
     Start();
     auto windows = Windows<LbDeviceManageWindow>();
     ASSERT_EQ(windows.size(), 1u);
     // No studio window besides: a window opened.
     EXPECT_EQ(Studio(), nullptr);
-    if (library.empty())
-        return;
+    if (library.empty()) return;
     LbDeviceManageWindow* window = windows[0];
     ASSERT_TRUE(RunEventsUntil([&] { return !window->IsRunning() && window->DeviceSnapshot(); }));
     EXPECT_TRUE(window->IsOffline());
@@ -393,8 +386,8 @@ TEST_F(AppTest, TheAboutWindowAnimatesFromItsOwnThreadThroughPostedSteps)
     RunPendingEvents();
     auto* about = dynamic_cast<OrbAboutWindow*>(app->AboutWindow());
     ASSERT_NE(about, nullptr);
-    EXPECT_FALSE(about->WebButton()->isVisible());   // patchora has no web page to offer
-    app->PostMessage(B_ABOUT_REQUESTED);   // a second request makes no second window
+    EXPECT_FALSE(about->WebButton()->isVisible()); // patchora has no web page to offer
+    app->PostMessage(B_ABOUT_REQUESTED); // a second request makes no second window
     RunPendingEvents();
     EXPECT_EQ(Windows<OrbAboutWindow>().size(), 1u);
     OrbAboutView* view = about->View();
@@ -415,4 +408,4 @@ TEST_F(AppTest, TheAboutWindowAnimatesFromItsOwnThreadThroughPostedSteps)
     ASSERT_TRUE(RunEventsUntil([&] { return !window.IsValid(); }));
 }
 
-}  // namespace
+} // namespace

@@ -26,11 +26,11 @@ TEST(DesktopArgs, OnlyOptionsOfTheWindowsAndDocumentsOpenThem)
     std::string error;
     EXPECT_TRUE(LbParseDesktopArgs({}, &args, &error));
     EXPECT_FALSE(args.simulate);
-    ASSERT_TRUE(LbParseDesktopArgs({"--simulate", "--open=about", "backup.lib", "x.syx"}, &args,
-                                   &error));
+    ASSERT_TRUE(
+        LbParseDesktopArgs({"--simulate", "--open=about", "backup.lib", "x.syx"}, &args, &error));
     EXPECT_TRUE(args.simulate);
-    EXPECT_EQ(args.open, std::vector<std::string>{"about"});
-    EXPECT_EQ(args.files, (std::vector<std::string>{"backup.lib", "x.syx"}));
+    EXPECT_EQ(args.open, std::vector<std::string> {"about"});
+    EXPECT_EQ(args.files, (std::vector<std::string> {"backup.lib", "x.syx"}));
     // A mistyped command stays the command line's (it says it does not know it).
     EXPECT_FALSE(LbParseDesktopArgs({"recieve"}, &args, &error));
     EXPECT_FALSE(LbParseDesktopArgs({"backup.lib", "--bank"}, &args, &error));
@@ -53,7 +53,8 @@ TEST_F(AppTest, TheSplashShowsTheStudiosStatusFromAnyThreadAndClearsIt)
     // A device starting on another thread: the text arrives by post.
     std::thread other([&] { app->Studio()->BeginStatus("Initializing - filters..."); });
     other.join();
-    ASSERT_TRUE(RunEventsUntil([&] { return splash->StatusText() == "Initializing - filters..."; }));
+    ASSERT_TRUE(
+        RunEventsUntil([&] { return splash->StatusText() == "Initializing - filters..."; }));
     splash->Lock();
     splash->Quit();
     // Gone, it hears no more.
@@ -67,7 +68,7 @@ TEST_F(AppTest, ALookChangeReachesTheViewsOfEveryWindowThroughTheApplication)
     auto* one = new OrbLookPolicyWindow(BRect(10, 10, 109, 109), "one");
     auto* two = new OrbLookPolicyWindow(BRect(10, 10, 109, 109), "two");
     rgb_color old = OrbLookPreferences::Default()->BackgroundColor();
-    rgb_color teal{0, 128, 128, 255};
+    rgb_color teal {0, 128, 128, 255};
     OrbLookPreferences::Default()->SetBackgroundColor(teal, true);
     EXPECT_TRUE(RunEventsUntil([&] {
         return one->Background()->ViewColor() == teal && two->Background()->ViewColor() == teal;
@@ -80,11 +81,11 @@ TEST_F(AppTest, ALookChangeReachesTheViewsOfEveryWindowThroughTheApplication)
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
-class Services : public GuiTest {};
+class Services : public GuiTest { };
 
 TEST_F(Services, ImagesAreLoadedOnceAndUnknownNamesGiveNull)
 {
@@ -96,20 +97,21 @@ TEST_F(Services, ImagesAreLoadedOnceAndUnknownNamesGiveNull)
     image_store::Add("Dot", dot);
     const QPixmap* first = images.BitmapAt("Dot");
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(images.BitmapAt("Dot"), first);   // from the cache
+    EXPECT_EQ(images.BitmapAt("Dot"), first); // from the cache
     // A picture for a button: the bitmap at an offset over the background colour.
-    std::unique_ptr<QPixmap> picture = images.PictureAt("Dot", BPoint(2, 1), rgb_color{0, 0, 255, 255});
+    std::unique_ptr<QPixmap> picture =
+        images.PictureAt("Dot", BPoint(2, 1), rgb_color {0, 0, 255, 255});
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->size(), QSize(6, 4));
     QImage image = picture->toImage();
     EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 255));
     EXPECT_EQ(image.pixelColor(3, 2), QColor(255, 0, 0));
-    EXPECT_EQ(images.PictureAt("NoSuchImage", BPoint(0, 0), rgb_color{}), nullptr);
+    EXPECT_EQ(images.PictureAt("NoSuchImage", BPoint(0, 0), rgb_color {}), nullptr);
 
     LbPreferences prefs(&images);
     EXPECT_GT(prefs.Size(LB_SIZE_FONT), 0);
     EXPECT_EQ(prefs.Size(999), 0);
-    EXPECT_EQ(prefs.Color(999), (rgb_color{0, 0, 0, 255}));
+    EXPECT_EQ(prefs.Color(999), (rgb_color {0, 0, 0, 255}));
     EXPECT_EQ(prefs.Color(LB_COLOR_PANEL).alpha, 255);
 }
 
@@ -121,4 +123,4 @@ TEST_F(Services, TheProgramWideAccessorsAreNullWithoutTheApplication)
     EXPECT_EQ(LbApp(), nullptr);
 }
 
-}  // namespace
+} // namespace

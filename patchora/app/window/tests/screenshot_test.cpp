@@ -13,9 +13,9 @@ TEST_F(AppTest, ScreenshotsShowEveryWindowWhole)
         GTEST_SKIP() << "xvfb-run is missing (scripts/setup installs xvfb)";
     std::string library = MakeLibrary("backup.lib");
     std::string shots = scratch.File("shots");
-    std::string command = "SCREENSHOT_DIR='" + shots + "' '" + SUITE_SOURCE_DIR
-                          + "/scripts/screenshot' '" + PATCHORA_PATH
-                          + "' --simulate --open=add-device --open=about " + library + " 2>&1";
+    std::string command = "SCREENSHOT_DIR='" + shots + "' '" + SUITE_SOURCE_DIR +
+        "/scripts/screenshot' '" + PATCHORA_PATH + "' --simulate --open=add-device --open=about " +
+        library + " 2>&1";
     std::string output;
     int status = Run(command, &output);
     ASSERT_EQ(status, 0) << output;
@@ -33,12 +33,11 @@ TEST_F(AppTest, ScreenshotsShowEveryWindowWhole)
         // Drawn, not an empty frame: text and controls give many colours.
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); y += 2) {
-            for (int x = 0; x < image.width(); x += 2)
-                colours.insert(image.pixel(x, y));
+            for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
         }
         EXPECT_GT(colours.size(), 20) << path;
     }
     printf("screenshots in %s (kept while the test runs)\n", shots.c_str());
 }
 
-}  // namespace
+} // namespace

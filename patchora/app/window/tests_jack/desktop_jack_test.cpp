@@ -25,19 +25,16 @@
 namespace {
 
 // The full name of the roster's first producer (or consumer) whose name holds `part`.
-template <class Count, class At>
-std::string FindPort(Count count, At at, const std::string& part)
+template <class Count, class At> std::string FindPort(Count count, At at, const std::string& part)
 {
     std::string found;
     int32 n = count();
     for (int32 i = 0; i < n; i++) {
         auto* endpoint = at(i);
-        if (endpoint == nullptr)
-            continue;
+        if (endpoint == nullptr) continue;
         std::string name = endpoint->Name() ? endpoint->Name() : "";
         endpoint->Release();
-        if (found.empty() && name.find(part) != std::string::npos)
-            found = name;
+        if (found.empty() && name.find(part) != std::string::npos) found = name;
     }
     return found;
 }
@@ -61,8 +58,7 @@ TEST_F(DesktopJack, TheAddDeviceWindowListsTheSimulatorsPortsAndReceiveAllFillsT
     for (int attempt = 0; attempt < 100 && (in.empty() || out.empty()); attempt++) {
         in = FindPort(BMidiRoster::CountProducers, BMidiRoster::ProducerAt, "Desk Sim");
         out = FindPort(BMidiRoster::CountConsumers, BMidiRoster::ConsumerAt, "Desk Sim");
-        if (in.empty() || out.empty())
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (in.empty() || out.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_FALSE(in.empty() || out.empty()) << "the simulator's ports did not appear";
 
@@ -78,8 +74,8 @@ TEST_F(DesktopJack, TheAddDeviceWindowListsTheSimulatorsPortsAndReceiveAllFillsT
     int outIndex = add->PortOutField()->findText(QString::fromStdString(out));
     ASSERT_GE(inIndex, 0) << in;
     ASSERT_GE(outIndex, 0) << out;
-    for (auto [code, index] : {std::pair{LB_MSG_PORT_IN_CHOSEN, inIndex},
-                               std::pair{LB_MSG_PORT_OUT_CHOSEN, outIndex}}) {
+    for (auto [code, index] : {std::pair {LB_MSG_PORT_IN_CHOSEN, inIndex},
+                               std::pair {LB_MSG_PORT_OUT_CHOSEN, outIndex}}) {
         BMessage chosen(code);
         chosen.AddInt32("index", index);
         add->PostMessage(&chosen);
@@ -114,4 +110,4 @@ TEST_F(DesktopJack, TheAddDeviceWindowListsTheSimulatorsPortsAndReceiveAllFillsT
     EXPECT_EQ(patches->item(5)->text().trimmed().toStdString(), "5 Sim RAM 005");
 }
 
-}  // namespace
+} // namespace
