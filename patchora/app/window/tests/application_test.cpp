@@ -252,6 +252,25 @@ TEST_F(AppTest, DocumentsHandedOverOpenOneLibrarianWindowEachAndOtherEntriesAreS
     }
 }
 
+TEST_F(AppTest, ThreeLibrariesOnTheCommandLineMakeThreeLibrarianWindows)
+{
+    std::string a = MakeLibrary("a.lib"), b = MakeLibrary("b.lib"), c = MakeLibrary("c.lib");
+    if (a.empty() || b.empty() || c.empty())
+        GTEST_SKIP() << "no device dump among the fixtures (SUITE_FIXTURES_DIR)";
+    // The program itself, offscreen; it saves a picture of each window it shows, then quits.
+    std::string shots = scratch.File("shots");
+    std::string output;
+    int status = Run("cd '" + scratch.Path() + "' && ASAN_OPTIONS=detect_leaks=0 "
+                     "QT_QPA_PLATFORM=offscreen SUITE_MIDI_API=none SUITE_SCREENSHOT_DIR='" + shots
+                     + "' '" + PATCHORA_PATH + "' a.lib b.lib c.lib 2>&1", &output);
+    ASSERT_EQ(status, 0) << output;
+    size_t pictures = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(shots))
+        pictures++;
+    // The studio window (no window came from a last session) and one per library.
+    EXPECT_EQ(pictures, 4u) << output;
+}
+
 TEST_F(AppTest, ClosingTheOnlyWindowQuitsAndTheStateThenHoldsNoWindow)
 {
     Start();
