@@ -93,8 +93,9 @@ LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& 
     mGlobals = std::make_unique<LbGlobals>();
     LbSetProgramServices(mGlobals.get(), mPrefs.get(), mImages.get());
     LbSetDmwHost(this);
-    // A device removed from the studio: every window hears of it, by post.
-    mStudio->SetWindowBroadcast([this](BMessage* message) { BroadcastToWindows(message); });
+    // A device removed from the studio: every window hears of it, by post (from whatever
+    // thread removed it: the application passes it on from its own).
+    mStudio->SetWindowBroadcast([this](BMessage* message) { PostMessage(message); });
 
     LbInstallFileTypes();
     auto* splash = new LbSplashWindow(mStudio.get());
@@ -309,6 +310,7 @@ void LbApplication::MessageReceived(BMessage* message)
         ShowStudioWindow();
         break;
     case ORB_LOOK_CHANGED:
+    case LB_MSG_DEVICE_REMOVED:
         BroadcastToWindows(message);
         break;
     default:

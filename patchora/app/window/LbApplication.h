@@ -16,8 +16,8 @@
 // devices go, each writing what it learned into its cache file.
 //
 // Messages: 'nwdv' (a new device, see LbGlobalsI.h), B_REFS_RECEIVED, B_ABOUT_REQUESTED
-// (the about window), 'iOst' (the studio window), 'aCPr' (a look change,
-// passed to every window).
+// (the about window), 'iOst' (the studio window); 'aCPr' (a look change) and 'aDiR' (a
+// device left the studio) are passed on to every window.
 //
 // Threads: GUI thread. Other threads reach it by posting.
 #include "app/Messenger.h"
