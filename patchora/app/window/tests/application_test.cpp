@@ -287,6 +287,33 @@ TEST_F(AppTest, ClosingTheOnlyWindowQuitsAndTheStateThenHoldsNoWindow)
     EXPECT_FALSE(app->WindowRegistry()->IsQuitting() && app->CountWindows() > 0);
 }
 
+TEST_F(AppTest, ClosingTheLastLibrarianWindowQuitsAndTheNextStartReopensTheSession)
+{
+    StartSimulator(0);
+    WriteSettings("studio", StudioWithMorpheus(0));
+    Start();
+    LbStudioWindow* studio = Studio();
+    ASSERT_NE(studio, nullptr);
+    studio->DeviceList()->item(0)->setSelected(true);
+    studio->PostMessage(LB_MSG_MANAGE_DEVICES);
+    ASSERT_TRUE(RunEventsUntil([&] { return Windows<LbDeviceManageWindow>().size() == 1; }));
+    LbDeviceManageWindow* manage = Windows<LbDeviceManageWindow>()[0];
+    ASSERT_TRUE(RunEventsUntil([&] { return manage->DeviceSnapshot() != nullptr; }));
+
+    // The last librarian window closes: the whole program goes, and remembers both windows.
+    manage->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(RunEventsUntil([&] { return app->CountWindows() == 0; }));
+    std::string state = ReadAll(SettingsFile("state"));
+    EXPECT_NE(state.find("type = LbDeviceManageWindow"), std::string::npos) << state;
+    EXPECT_NE(state.find("type = LbStudioWindow"), std::string::npos) << state;
+    EXPECT_NE(state.find("<mfg_id>18</mfg_id>"), std::string::npos) << state;
+    Stop();
+
+    Start();
+    EXPECT_EQ(Windows<LbDeviceManageWindow>().size(), 1u);
+    EXPECT_NE(Studio(), nullptr);
+}
+
 TEST_F(AppTest, TheSimulatorOptionAddsAMorpheusForThisRunOnlyAndKeepsItsCacheApart)
 {
     Start(true);
