@@ -153,13 +153,11 @@ void LbApplication::ReadStudio()
     off_t size = 0;
     if (!file || file->GetSize(&size) != B_OK || size < 0) {
         printf("patchora: cannot read the studio settings %s\n", path.Path());
-        mStudioUnreadable = true;
         return;
     }
     bytes.resize(size_t(size));
     if (size > 0 && file->ReadAt(0, bytes.data(), bytes.size()) != ssize_t(bytes.size())) {
         printf("patchora: cannot read the studio settings %s\n", path.Path());
-        mStudioUnreadable = true;
         return;
     }
     BMemoryIO memory(bytes.data(), bytes.size());
@@ -173,7 +171,6 @@ void LbApplication::ReadStudio()
         printf("patchora: the studio settings %s could not be read whole; they are kept as %s "
                "when the studio is next saved\n",
                path.Path(), kStudioBackup);
-        mStudioUnreadable = true;
         mUnreadStudio = bytes;
     }
     mStudioAsRead = RenderStudio(mStudio.get());

@@ -102,7 +102,6 @@ private:
     // The document could not be read whole (unreadable, foreign, damaged): its bytes, kept
     // as "studio.old" before the first save replaces it.
     std::string mUnreadStudio;
-    bool mStudioUnreadable = false;
     LbDeviceI* mSimulatedDevice = nullptr; // owned by the studio
     std::unique_ptr<morpheus_sim::SimulatorEndpoints> mSimulator;
 };
