@@ -169,18 +169,19 @@ TEST_F(AppTest, TheWindowStateReopensEveryWindowScaledToThisScreenAndOneStudioWi
 {
     StartSimulator(0);
     WriteSettings("studio", StudioWithMorpheus(0));
-    // Written on another screen: only the fractions matter.
+    // Written on another screen: only the fractions matter (each frame leaves the window
+    // at least its smallest size).
     WriteSettings("state",
                   "<State version = 1.0>\n"
                   "\t<Window type = LbDeviceManageWindow>\n"
-                  "\t\t<frame>0.10000000 0.40000000 0.20000000 0.60000000 0</frame>\n"
+                  "\t\t<frame>0.05000000 0.65000000 0.20000000 0.60000000 0</frame>\n"
                   "\t\t<mfg_id>18</mfg_id>\n\t\t<mod_id>0C</mod_id>\n"
                   "\t</Window>\n"
                   "\t<Window type = LbStudioWindow>\n"
                   "\t\t<frame>0.10000000 0.80000000 0.10000000 0.70000000 0</frame>\n"
                   "\t</Window>\n"
                   "\t<Window type = LbDeviceManageWindow>\n"
-                  "\t\t<frame>0.30000000 0.60000000 0.30000000 0.70000000 0</frame>\n"
+                  "\t\t<frame>0.30000000 0.95000000 0.30000000 0.70000000 0</frame>\n"
                   "\t\t<mfg_id>18</mfg_id>\n\t\t<mod_id>0C</mod_id>\n"
                   "\t</Window>\n"
                   "\t<Window type = SomethingElse>\n\t</Window>\n"
@@ -200,8 +201,8 @@ TEST_F(AppTest, TheWindowStateReopensEveryWindowScaledToThisScreenAndOneStudioWi
         EXPECT_NEAR(f.top, t * h, 1.5) << window->Title();
         EXPECT_NEAR(f.bottom, b * h, 1.5) << window->Title();
     };
-    expectFrame(manage[0], 0.1f, 0.4f, 0.2f, 0.6f);
-    expectFrame(manage[1], 0.3f, 0.6f, 0.3f, 0.7f);
+    expectFrame(manage[0], 0.05f, 0.65f, 0.2f, 0.6f);
+    expectFrame(manage[1], 0.3f, 0.95f, 0.3f, 0.7f);
     expectFrame(studio, 0.1f, 0.8f, 0.1f, 0.7f);
     for (LbDeviceManageWindow* window : manage) {
         ASSERT_NE(window->DeviceSnapshot(), nullptr);
