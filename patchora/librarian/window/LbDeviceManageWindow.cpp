@@ -66,7 +66,7 @@ constexpr uint32 kMsgPatchSelection = 'aPSl'; // the patch list's selection chan
 constexpr int kPatchRole = Qt::UserRole; // the item's LbPatchI*
 constexpr int kNumberRole = Qt::UserRole + 1; // the item's patch number
 constexpr bigtime_t kEndPostTimeout = 10000000;
-constexpr float kProgressSteps = 200;
+constexpr float kProgressSteps = 100;
 
 // A pointer the window gets in messages, as an item keeps it.
 template <typename T> T* ItemPointer(const QListWidgetItem* item, int role)

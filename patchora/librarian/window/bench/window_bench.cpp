@@ -1,8 +1,9 @@
 // "Receive All" of a whole simulated Morpheus (400 patches) in this process: through the
 // librarian window, until its list holds every patch of the shown bank, against the same
 // receive without a window. During the window's receive, the longest handling of one
-// message by the window and the longest the GUI thread's event loop stayed away (a 2 ms
-// timer's largest lateness) are counted.
+// message by the window is counted, and in a second run (loop_timer:1, whose timer adds
+// wake-ups of its own) the longest the GUI thread's event loop stayed away (a 2 ms
+// timer's largest lateness).
 #include "app/Message.h"
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
 #include "interface/Application.h"
@@ -164,7 +165,8 @@ void BM_ReceiveAllThroughWindow(benchmark::State& state)
         window->longest = 0;
         loopGap = 0;
         sinceTick.start();
-        ticker.start();
+        // The timer wakes the event loop itself: only the run that measures it has one.
+        if (state.range(0) == 1) ticker.start();
         // Handled at once, as its menu item's message would be: the worker runs from here.
         BMessage receive(LB_DMW_RECEIVE_ALL);
         window->MessageReceived(&receive);
@@ -181,7 +183,7 @@ void BM_ReceiveAllThroughWindow(benchmark::State& state)
         longestGap = std::max(longestGap, loopGap);
     }
     state.counters["longest_handler_ms"] = longest;
-    state.counters["longest_loop_gap_ms"] = longestGap;
+    if (state.range(0) == 1) state.counters["longest_loop_gap_ms"] = longestGap;
     char code[5] = {char(longestCode >> 24), char(longestCode >> 16), char(longestCode >> 8),
                     char(longestCode), 0};
     state.SetLabel(std::string("longest: '") + code + "'");
@@ -190,6 +192,9 @@ void BM_ReceiveAllThroughWindow(benchmark::State& state)
     RunPendingEvents();
 }
 BENCHMARK(BM_ReceiveAllThroughWindow)
+    ->ArgName("loop_timer")
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(10)
