@@ -303,14 +303,7 @@ status_t LbLibrarian::Open(const std::vector<std::string>& paths)
     status_t result = B_OK;
     for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
         const char* path = it->c_str();
-        struct stat info;
-        if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        std::string type;
-        if (get_mime_type(path, &type) != B_OK) type.clear();
-        if (type != LB_PATCHES_MIME_TYPE && type != LB_SYX_MIME_TYPE) {
-            std::string guessed;
-            if (guess_mime_type(path, &guessed) == B_OK) type = guessed;
-        }
+        std::string type = LbFileType(path);
         status_t status = B_OK;
         if (type == LB_PATCHES_MIME_TYPE) {
             LbDeviceSnapshotI* snapshot = nullptr;
@@ -325,6 +318,21 @@ status_t LbLibrarian::Open(const std::vector<std::string>& paths)
         if (result == B_OK) result = status;
     }
     return result;
+}
+
+std::string LbFileType(const char* path)
+{
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    std::string type;
+    if (get_mime_type(path, &type) != B_OK) type.clear();
+    if (type != LB_PATCHES_MIME_TYPE && type != LB_SYX_MIME_TYPE) {
+        // A type another program stored does not hide a library or a raw file: the name
+        // and the content decide.
+        std::string guessed;
+        if (guess_mime_type(path, &guessed) == B_OK) type = guessed;
+    }
+    return type;
 }
 
 status_t LbLibrarian::StartOpen(std::vector<std::string> paths)

@@ -113,6 +113,11 @@ private:
     status_t mWorkerResult = B_OK;
 };
 
+// The type the librarian takes a file for: LB_PATCHES_MIME_TYPE, LB_SYX_MIME_TYPE, another
+// type, or "" for what is no regular file. The stored type counts when it is one of the
+// two; otherwise the name and the content are looked at.
+std::string LbFileType(const char* path);
+
 // Reads a whole file into memory; B_OK or why not.
 status_t LbReadFile(const char* path, std::string* content);
 

@@ -128,6 +128,125 @@ std::vector<ModelDevice> ModelDevices()
     return models;
 }
 
+// Reads files on the open worker, the last first, into new snapshots that it hands to the
+// window (kMsgOpened), and raw SysEx bytes that the window imports into the snapshot it
+// shows (kMsgImport): the window alone changes what it shows. A library opens on the
+// studio's device of its model, else on an offline one of the window's own.
+class FileReader {
+public:
+    FileReader(LbDeviceManageWindow* window, LbMidiStudio* offline, std::vector<ModelDevice> models,
+               bool hasSnapshot)
+        : mWindow(window), mSelf(nullptr, window), mOffline(offline), mModels(std::move(models)),
+          mHasSnapshot(hasSnapshot)
+    {
+    }
+
+    status_t Read(const std::vector<std::string>& paths)
+    {
+        mWindow->BeginStatus("Opening file...");
+        status_t result = B_OK;
+        for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+            const char* path = it->c_str();
+            std::string type = LbFileType(path);
+            status_t status = B_OK;
+            if (type == LB_PATCHES_MIME_TYPE)
+                status = ReadLibrary(path);
+            else if (type == LB_SYX_MIME_TYPE)
+                status = ReadRaw(path);
+            if (result == B_OK) result = status;
+        }
+        return result;
+    }
+
+private:
+    status_t ReadLibrary(const char* path)
+    {
+        BMessage opened(kMsgOpened);
+        opened.AddString("path", path);
+        BFile file(path, B_READ_ONLY);
+        off_t size = 0;
+        file.GetSize(&size);
+        BBufferIO buffered(&file, 65536, false);
+        LbXmlStream stream(&buffered);
+        mWindow->BeginProgress(float(size));
+        stream.SetStatusWormhole(mWindow);
+        LbData maker, model;
+        LbDeviceAddonI* addon = nullptr;
+        if (file.InitCheck() == B_OK && LbReadDeviceTag(&stream, &maker, &model) == LB_DEVICE_TAG)
+            for (const ModelDevice& m : mModels)
+                if (addon == nullptr && LbIsAddonsModel(m.addon, maker, model)) addon = m.addon;
+        if (addon == nullptr) {
+            std::string why = file.InitCheck() != B_OK
+                ? std::string("cannot be read: ") + strerror_status(file.InitCheck())
+                : "is no patch library of an instrument model patchora knows";
+            opened.AddString("problem", why.c_str());
+            Post(&opened);
+            mWindow->EndProgress();
+            return B_BAD_DATA;
+        }
+        bool offline = false;
+        auto* snapshot = new LbDeviceSnapshot(DeviceFor(addon, &offline));
+        snapshot->ReadFrom(&stream, nullptr, nullptr);
+        for (const LbXmlProblem& problem : stream.Problems()) {
+            std::string text = "line " + std::to_string(problem.line) + ", " + problem.element +
+                ": " + problem.what;
+            opened.AddString("problem", text.c_str());
+        }
+        opened.AddPointer("LbDeviceSnapshotI", static_cast<LbDeviceSnapshotI*>(snapshot));
+        opened.AddBool("offline", offline);
+        Post(&opened);
+        mHasSnapshot = true;
+        mWindow->EndProgress();
+        return B_OK;
+    }
+
+    status_t ReadRaw(const char* path)
+    {
+        std::string bytes;
+        status_t status = LbReadFile(path, &bytes);
+        if (status != B_OK) return status;
+        if (!mHasSnapshot && !mModels.empty()) {
+            // Nothing shown yet: the raw file opens on the first device model.
+            bool offline = false;
+            BMessage opened(kMsgOpened);
+            opened.AddPointer("LbDeviceSnapshotI",
+                              static_cast<LbDeviceSnapshotI*>(new LbDeviceSnapshot(
+                                  DeviceFor(mModels.front().addon, &offline))));
+            opened.AddBool("offline", offline);
+            Post(&opened);
+            mHasSnapshot = true;
+        }
+        BMessage import(kMsgImport);
+        import.AddData("bytes", B_RAW_TYPE, bytes.data(), ssize_t(bytes.size()));
+        import.AddString("path", path);
+        Post(&import);
+        return B_OK;
+    }
+
+    LbDeviceI* DeviceFor(LbDeviceAddonI* addon, bool* offline)
+    {
+        for (const ModelDevice& model : mModels)
+            if (model.addon == addon && model.device) {
+                *offline = false;
+                return model.device;
+            }
+        *offline = true;
+        for (int32 d = 0; d < mOffline->CountDevices(); d++)
+            if (mOffline->DeviceAt(d)->Addon() == addon) return mOffline->DeviceAt(d);
+        LbDeviceI* device = addon->NewDevice();
+        mOffline->AddDevice(device, nullptr, nullptr);
+        return device;
+    }
+
+    void Post(BMessage* message) { mSelf.SendMessage(message, BMessenger(), kEndPostTimeout); }
+
+    LbDeviceManageWindow* mWindow; // its status sink only
+    BMessenger mSelf;
+    LbMidiStudio* mOffline; // the window's offline devices
+    std::vector<ModelDevice> mModels;
+    bool mHasSnapshot;
+};
+
 } // namespace
 
 // What the workers report, kept for the window, which shows it on its own thread.
@@ -796,109 +915,9 @@ void LbDeviceManageWindow::StartOpen(const BMessage* message)
     }
     if (!mOffline)
         mOffline = std::make_unique<LbMidiStudio>(LbDmwHost() ? LbDmwHost()->Addons() : nullptr);
-    std::vector<ModelDevice> models = ModelDevices();
     bool hasSnapshot = DeviceSnapshot() != nullptr;
-    LbMidiStudio* offline = mOffline.get();
-    BMessenger self(nullptr, this);
-    // The worker reads into new snapshots and hands them to the window, which alone
-    // changes what it shows.
-    auto work = [this, paths, models, hasSnapshot, offline, self]() -> status_t {
-        BeginStatus("Opening file...");
-        bool willHaveSnapshot = hasSnapshot;
-        auto deviceFor = [&](LbDeviceAddonI* addon, bool* isOffline) -> LbDeviceI* {
-            for (const ModelDevice& model : models)
-                if (model.addon == addon && model.device) {
-                    *isOffline = false;
-                    return model.device;
-                }
-            *isOffline = true;
-            for (int32 d = 0; d < offline->CountDevices(); d++)
-                if (offline->DeviceAt(d)->Addon() == addon) return offline->DeviceAt(d);
-            LbDeviceI* device = addon->NewDevice();
-            offline->AddDevice(device, nullptr, nullptr);
-            return device;
-        };
-        auto post = [&](BMessage* message) {
-            self.SendMessage(message, BMessenger(), kEndPostTimeout);
-        };
-        status_t result = B_OK;
-        for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
-            const char* path = it->c_str();
-            struct stat info;
-            if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) continue;
-            std::string type;
-            if (get_mime_type(path, &type) != B_OK) type.clear();
-            if (type != LB_PATCHES_MIME_TYPE && type != LB_SYX_MIME_TYPE) {
-                std::string guessed;
-                if (guess_mime_type(path, &guessed) == B_OK) type = guessed;
-            }
-            if (type == LB_PATCHES_MIME_TYPE) {
-                BMessage opened(kMsgOpened);
-                opened.AddString("path", path);
-                BFile file(path, B_READ_ONLY);
-                off_t size = 0;
-                file.GetSize(&size);
-                BBufferIO buffered(&file, 65536, false);
-                LbXmlStream stream(&buffered);
-                BeginProgress(float(size));
-                stream.SetStatusWormhole(this);
-                LbData maker, model;
-                LbDeviceAddonI* addon = nullptr;
-                if (file.InitCheck() == B_OK &&
-                    LbReadDeviceTag(&stream, &maker, &model) == LB_DEVICE_TAG)
-                    for (const ModelDevice& m : models)
-                        if (addon == nullptr && LbIsAddonsModel(m.addon, maker, model))
-                            addon = m.addon;
-                if (addon == nullptr) {
-                    std::string why = file.InitCheck() != B_OK
-                        ? std::string("cannot be read: ") + strerror_status(file.InitCheck())
-                        : "is no patch library of an instrument model patchora knows";
-                    opened.AddString("problem", why.c_str());
-                    post(&opened);
-                    if (result == B_OK) result = B_BAD_DATA;
-                    continue;
-                }
-                bool isOffline = false;
-                LbDeviceI* device = deviceFor(addon, &isOffline);
-                auto* snapshot = new LbDeviceSnapshot(device);
-                snapshot->ReadFrom(&stream, nullptr, nullptr);
-                for (const LbXmlProblem& problem : stream.Problems())
-                    opened.AddString("problem",
-                                     ("line " + std::to_string(problem.line) + ", " +
-                                      problem.element + ": " + problem.what)
-                                         .c_str());
-                opened.AddPointer("LbDeviceSnapshotI", static_cast<LbDeviceSnapshotI*>(snapshot));
-                opened.AddBool("offline", isOffline);
-                post(&opened);
-                willHaveSnapshot = true;
-                EndProgress();
-            } else if (type == LB_SYX_MIME_TYPE) {
-                std::string bytes;
-                status_t status = LbReadFile(path, &bytes);
-                if (status != B_OK) {
-                    if (result == B_OK) result = status;
-                    continue;
-                }
-                if (!willHaveSnapshot && !models.empty()) {
-                    // Nothing shown yet: the raw file opens on the first device model.
-                    bool isOffline = false;
-                    LbDeviceI* device = deviceFor(models.front().addon, &isOffline);
-                    BMessage opened(kMsgOpened);
-                    opened.AddPointer(
-                        "LbDeviceSnapshotI",
-                        static_cast<LbDeviceSnapshotI*>(new LbDeviceSnapshot(device)));
-                    opened.AddBool("offline", isOffline);
-                    post(&opened);
-                    willHaveSnapshot = true;
-                }
-                BMessage import(kMsgImport);
-                import.AddData("bytes", B_RAW_TYPE, bytes.data(), ssize_t(bytes.size()));
-                import.AddString("path", path);
-                post(&import);
-            }
-        }
-        return result;
-    };
+    auto reader = std::make_shared<FileReader>(this, mOffline.get(), ModelDevices(), hasSnapshot);
+    auto work = [reader, paths] { return reader->Read(paths); };
     mOpenProblems.clear();
     if (mLibrarian->StartWorker("ORB\u2122 Open", work) != B_OK) return;
     mRunning = true;
