@@ -27,6 +27,8 @@ namespace {
 // away is dropped from here and lives on until its own users release it.
 std::mutex gTableLock;
 JackService* gCurrent = nullptr;  // guarded by gTableLock
+// Services whose server went away, kept to the process's end (Release()).
+std::vector<JackService*>* gRetired = nullptr;  // guarded by gTableLock
 constexpr int32 kMaxWatchers = 8;
 JackServiceWatcher* gWatchers[kMaxWatchers] = {};  // guarded by gTableLock
 
@@ -179,6 +181,9 @@ void JackService::AddReference()
 
 void JackService::Release()
 {
+	// A client the server threw out stays open (Close()), and libjack's threads may still
+	// call its callbacks with this service: it is retired, not freed.
+	bool gone;
 	{
 		std::lock_guard lock(gTableLock);
 		if (--fUsers > 0)
@@ -189,9 +194,16 @@ void JackService::Release()
 			if (watcher != nullptr)
 				watcher->ServiceClosing(this);
 		}
+		gone = !IsRunning();
+		if (gone) {
+			if (gRetired == nullptr)
+				gRetired = new std::vector<JackService*>;
+			gRetired->push_back(this);
+		}
 	}
 	Close();
-	delete this;
+	if (!gone)
+		delete this;
 }
 
 void JackService::Close()

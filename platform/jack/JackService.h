@@ -11,7 +11,9 @@
 // Acquire() is matched by one Release(); the last Release() closes the client. When the
 // server goes away (shut down, or it threw us out), the service stays a valid object
 // for its holders, IsRunning() turns false, its waits fail with B_ERROR; the next
-// Acquire() then opens a new client (possibly on a new server) for the callers after it.
+// Acquire() then opens a new client (possibly on a new server) for the callers after it;
+// the last Release() of a service whose server went away retires it (a little memory
+// kept to the process's end), since libjack may still call into it.
 // A port belongs to the service that registered it: remove the hooks that use it, then
 // unregister it, before releasing (the last Release() unregisters what is left). A process hook must be removed before the
 // memory its cookie points to goes.

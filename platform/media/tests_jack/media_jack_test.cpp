@@ -328,7 +328,7 @@ TEST(MediaJack, MediaHostEndsWithAClearErrorWhenItsServerGoes)
 	}
 	std::string problems = host.Errors();
 	ASSERT_NE(ended, 0) << "mediahost still ran a minute after its server went";
-	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << problems;
 	EXPECT_NE(problems.find("mediahost: the JACK server went away; Pass-through stopped"),
 		std::string::npos) << problems;
 }
