@@ -15,8 +15,8 @@
 // the last Release() of a service whose server went away retires it (a little memory
 // kept to the process's end), since libjack may still call into it.
 // A port belongs to the service that registered it: remove the hooks that use it, then
-// unregister it, before releasing (the last Release() unregisters what is left). A process hook must be removed before the
-// memory its cookie points to goes.
+// unregister it, before releasing (the last Release() unregisters what is left). A
+// process hook must be removed before the memory its cookie points to goes.
 //
 // Errors: Acquire() gives B_NO_INIT when no JACK server answers (the server named by
 // JACK_DEFAULT_SERVER, else the default one; a server is never started) together with a
