@@ -1,3 +1,4 @@
+#pragma once
 // MIDI ports of the process's JACK client (jack/JackService.h).
 //
 // JackMidiInput: a JACK MIDI input port. On JACK's process thread its hook copies each
@@ -21,8 +22,6 @@
 // server is gone.
 // Threads: Send() from any thread (sends are serialised); the sink runs on the input's
 // own delivery thread.
-#ifndef MIDI_JACKMIDI_H
-#define MIDI_JACKMIDI_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/JackMidi.h is private to platform/midi"
@@ -106,5 +105,3 @@ private:
 std::string JackPortNameFor(const std::string& wish);
 
 }  // namespace midi_internal
-
-#endif

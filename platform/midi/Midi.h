@@ -1,3 +1,4 @@
+#pragma once
 // BMidi: what the objects of the old MIDI kit (the synthesizer, the store, the port) have
 // in common: they take channel messages through the same hooks.
 //
@@ -11,8 +12,6 @@
 // default hooks do nothing; AllNotesOff calls the hooks.
 //
 // Threads: as each kind of object says.
-#ifndef MIDI_MIDI_H
-#define MIDI_MIDI_H
 
 #include "midi/MidiDefs.h"
 
@@ -56,5 +55,3 @@ inline bool ValidChannelMessage(uchar channel, uchar data1 = 0, uchar data2 = 0)
 }
 
 }  // namespace midi_internal
-
-#endif

@@ -1,6 +1,5 @@
+#pragma once
 // The MIDI kit's clock: microseconds on the monotonic clock, as system_time().
-#ifndef MIDI_MIDICLOCK_H
-#define MIDI_MIDICLOCK_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/MidiClock.h is private to platform/midi: use the public MIDI headers"
@@ -13,5 +12,3 @@ namespace midi_internal {
 bigtime_t MidiNow();
 
 }  // namespace midi_internal
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // BMidiConsumer: an endpoint that receives MIDI; BMidiLocalConsumer: one this process
 // receives on.
 //
@@ -27,8 +28,6 @@
 // queued, waits for a running handler to return, and deletes the consumer. So never
 // release a consumer while holding a lock that its handler may be waiting for; from the
 // handler itself, releasing is fine (the consumer is deleted once the handler returns).
-#ifndef MIDI_MIDICONSUMER_H
-#define MIDI_MIDICONSUMER_H
 
 #include "midi/MidiEndpoint.h"
 
@@ -96,5 +95,3 @@ private:
 	std::mutex fPublishLock;
 	std::unique_ptr<midi_internal::PublishedPort> fPublished;  // while registered
 };
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // Basic types and status codes of the MIDI kit (from the kernel layer).
 //
 // Status codes the MIDI kit returns:
@@ -8,11 +9,7 @@
 //                     vanished, two system ports, a failed system call), or not connected
 //   B_NAME_NOT_FOUND  the system port could not be found when it was to be opened
 //   B_TIMED_OUT       the MIDI server stopped taking data while a message waited to leave
-#ifndef MIDI_MIDIDEFS_H
-#define MIDI_MIDIDEFS_H
 
 #include "kernel/SupportDefs.h"
 
 typedef unsigned char uchar;
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // BMidiEndpoint: what every MIDI producer and consumer has in common.
 //
 // An endpoint is either local (a BMidiLocalProducer or BMidiLocalConsumer made by this
@@ -23,8 +24,6 @@
 // Register() still succeeds. Unregister() and the last Release() withdraw the port.
 //
 // Threads: every method may be called from any thread.
-#ifndef MIDI_MIDIENDPOINT_H
-#define MIDI_MIDIENDPOINT_H
 
 #include "midi/MidiDefs.h"
 
@@ -80,5 +79,3 @@ private:
 	bool fValid = true;           // guarded by the roster lock
 	int32 fReferences = 1;        // guarded by the roster lock
 };
-
-#endif

@@ -1,6 +1,5 @@
+#pragma once
 // Building outgoing MIDI messages, with their arguments checked.
-#ifndef MIDI_MIDIMESSAGES_H
-#define MIDI_MIDIMESSAGES_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/MidiMessages.h is private to platform/midi: use the public MIDI headers"
@@ -30,5 +29,3 @@ status_t BuildSystemMessage(uint8_t status, uint8_t data1, uint8_t data2,
 	std::vector<uint8_t>& message);
 
 }  // namespace midi_internal
-
-#endif

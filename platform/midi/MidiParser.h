@@ -1,3 +1,4 @@
+#pragma once
 // Splits a stream of MIDI bytes into complete messages.
 //
 // Bytes from outside are untrusted: stray data bytes, a System Exclusive message cut off
@@ -7,8 +8,6 @@
 // (0xF8-0xFF) may appear anywhere, also inside System Exclusive, and come out at once as
 // messages of their own. State carries over between Feed calls, so a message may arrive
 // in pieces.
-#ifndef MIDI_MIDIPARSER_H
-#define MIDI_MIDIPARSER_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/MidiParser.h is private to platform/midi: use the public MIDI headers"
@@ -50,5 +49,3 @@ private:
 };
 
 }  // namespace midi_internal
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // BMidiPort: sends channel messages to a MIDI port of the system (an ALSA sequencer or
 // JACK MIDI input of a synthesizer, a sequencer, a DAW), and lists the ports there are.
 //
@@ -18,8 +19,6 @@
 //
 // Threads: every method may be called from any thread; the hooks only take the queue's
 // lock for the copy of one message, so a real-time thread may call them.
-#ifndef MIDI_MIDIPORT_H
-#define MIDI_MIDIPORT_H
 
 #include "midi/Midi.h"
 #include "kernel/OS.h"
@@ -89,5 +88,3 @@ private:
 	std::vector<std::string> fDevices;     // the last listing
 	std::thread fSender;                   // last: stops first
 };
-
-#endif

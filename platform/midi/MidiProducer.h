@@ -1,3 +1,4 @@
+#pragma once
 // BMidiProducer: an endpoint that sends MIDI; BMidiLocalProducer: one this process sends from.
 //
 // Connect/Disconnect join a producer to a consumer. Allowed pairs: a local producer to
@@ -35,8 +36,6 @@
 //
 // Threads: any thread may spray; sprays from one thread arrive in order. A spray blocks
 // while a system port paces its output, never while a local consumer handles an event.
-#ifndef MIDI_MIDIPRODUCER_H
-#define MIDI_MIDIPRODUCER_H
 
 #include "midi/MidiEndpoint.h"
 
@@ -102,5 +101,3 @@ private:
 	std::mutex fPublishLock;
 	std::shared_ptr<midi_internal::PublishedPort> fPublished;  // while registered
 };
-
-#endif

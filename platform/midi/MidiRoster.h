@@ -1,3 +1,4 @@
+#pragma once
 // BMidiRoster: the one list of MIDI endpoints of this process and of the system.
 //
 // System ports come from the system's MIDI server: the ALSA sequencer (through RtMidi) when
@@ -32,8 +33,6 @@
 //   ...
 //   source->Disconnect(in); in->Release(); source->Release();
 //   out->Disconnect(port); out->Release(); port->Release();
-#ifndef MIDI_MIDIROSTER_H
-#define MIDI_MIDIROSTER_H
 
 #include "midi/MidiDefs.h"
 
@@ -77,5 +76,3 @@ public:
 	// Whether two port names name the same port (ALSA client/port numbers ignored).
 	static bool NamesMatch(const char* a, const char* b);
 };
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // BMidiStore: records the channel messages it is given, with their times, and exports
 // them as a standard MIDI file.
 //
@@ -16,8 +17,6 @@
 //
 // Threads: the hooks may be called from any thread, also a real-time one: each takes the
 // store's lock for the copy of one event. Export and the readers take it for a copy.
-#ifndef MIDI_MIDISTORE_H
-#define MIDI_MIDISTORE_H
 
 #include "midi/Midi.h"
 
@@ -61,5 +60,3 @@ private:
 	std::vector<Event> fEvents;  // capacity fixed at construction; guarded by fLock
 	int32 fDropped = 0;          // guarded by fLock
 };
-
-#endif

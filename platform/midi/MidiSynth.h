@@ -1,3 +1,4 @@
+#pragma once
 // BMidiSynth: plays channel messages on a BSynth.
 //
 // Input is off until EnableInput(true, ...): messages before that are dropped, as the
@@ -9,8 +10,6 @@
 // Lifetime: the BSynth must outlive the BMidiSynth.
 // Threads: every method may be called from any thread; calls are short (FluidSynth takes
 // the event under its own lock and renders on the driver's thread).
-#ifndef MIDI_MIDISYNTH_H
-#define MIDI_MIDISYNTH_H
 
 #include "midi/Midi.h"
 
@@ -43,5 +42,3 @@ private:
 	BSynth* fSynth;
 	std::atomic<bool> fEnabled{false};
 };
-
-#endif

@@ -1,3 +1,4 @@
+#pragma once
 // Names of system MIDI ports, made stable across runs.
 //
 // ALSA names ports "Client:Port 20:0"; the numbers change when a device is plugged in
@@ -5,8 +6,6 @@
 // Bridges of ALSA ports into JACK carry the client number too: a2jmidid's
 // "a2j:Client [20] (capture): Port" and PipeWire's "Midi-Bridge:Client 20:(capture_0) Port"
 // lose it the same way.
-#ifndef MIDI_PORTNAMES_H
-#define MIDI_PORTNAMES_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/PortNames.h is private to platform/midi: use the public MIDI headers"
@@ -33,5 +32,3 @@ std::vector<std::pair<std::string, std::string>> UniquePortNames(
 	const std::vector<std::string>& names, std::string_view ownClient);
 
 }  // namespace midi_internal
-
-#endif

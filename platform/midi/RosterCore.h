@@ -1,8 +1,7 @@
+#pragma once
 // The registry behind BMidiRoster and the endpoints: IDs, references, registration,
 // connections. One lock (the roster lock) guards all of it; it is never held while a
 // system port is opened or closed, while a message is delivered or while a handler runs.
-#ifndef MIDI_ROSTERCORE_H
-#define MIDI_ROSTERCORE_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/RosterCore.h is private to platform/midi: use the public MIDI headers"
@@ -60,5 +59,3 @@ private:
 };
 
 }  // namespace midi_internal
-
-#endif

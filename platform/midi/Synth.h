@@ -1,3 +1,4 @@
+#pragma once
 // BSynth: a General MIDI software synthesizer, FluidSynth with one SoundFont.
 //
 // A synth starts silent: it renders into memory when asked (Render), which is how tests
@@ -16,8 +17,6 @@
 //
 // Threads: every method may be called from any thread (FluidSynth serialises its calls);
 // the audio driver renders on a thread of its own.
-#ifndef MIDI_SYNTH_H
-#define MIDI_SYNTH_H
 
 #include "midi/MidiDefs.h"
 
@@ -76,5 +75,3 @@ private:
 	std::string fPath;           // guarded by fLock
 	std::unique_ptr<Fluid> fFluid;
 };
-
-#endif

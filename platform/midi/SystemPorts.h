@@ -1,3 +1,4 @@
+#pragma once
 // The system's MIDI ports behind the roster: the ALSA sequencer through RtMidi, or JACK
 // MIDI through this process's one JACK client (jack/JackService.h).
 //
@@ -17,8 +18,6 @@
 // Under JACK each of these is a port of our one client ("to <port>", "from <port>"), and
 // a connection counts as made only once JACK confirms it and a whole period has passed,
 // so the first message after Connect() is never lost.
-#ifndef MIDI_SYSTEMPORTS_H
-#define MIDI_SYSTEMPORTS_H
 
 #ifndef PLATFORM_MIDI_PRIVATE
 #error "midi/SystemPorts.h is private to platform/midi: use the public MIDI headers"
@@ -158,5 +157,3 @@ private:
 };
 
 }  // namespace midi_internal
-
-#endif
