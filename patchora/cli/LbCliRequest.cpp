@@ -1,7 +1,6 @@
 #include "cli/LbCliRequest.h"
 
 #include "cli/LbProgressBar.h"
-#include "interface/Alert.h"
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbDataI.h"
 #include "librarian/LbIterators.h"
@@ -9,6 +8,8 @@
 #include "librarian/LbStatus.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -34,10 +35,9 @@ status_t LbRequestBanks(const std::vector<LbBankSnapshotI*>& banks, long retries
         progress->BeginProgress(float(total));
     }
 
-    std::vector<AlertRequest> alerts;
-    AlertPresenter previous = SetAlertPresenter([&](const AlertRequest& alert) {
-        alerts.push_back(alert);
-        return 0;
+    std::vector<std::pair<std::string, LbAlertKind>> alerts;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind kind) {
+        alerts.emplace_back(text, kind);
     });
     status_t result = B_OK;
     for (LbBankSnapshotI* bank : banks) {
@@ -50,9 +50,9 @@ status_t LbRequestBanks(const std::vector<LbBankSnapshotI*>& banks, long retries
         }
         if (result == B_OK) result = status;
     }
-    SetAlertPresenter(previous);
+    LbSetAlertSink(previous);
     if (progress) progress->EndProgress();
-    if (result != B_OK && !alerts.empty()) ShowAlert(alerts.back());
+    if (result != B_OK && !alerts.empty()) LbShowAlert(alerts.back().first, alerts.back().second);
     return result;
 }
 

@@ -1,5 +1,4 @@
 #include "cli/LbCliRequest.h"
-#include "interface/Alert.h"
 #include "librarian/LbStatus.h"
 #include "librarian/tests/toy_device.h"
 
@@ -32,12 +31,11 @@ TEST(RequestBanks, LostRepliesAreAskedForAgainWithoutBotheringTheUser)
     });
     UseQuickService(studio);
     std::vector<std::string> shown;
-    AlertPresenter previous = SetAlertPresenter([&](const AlertRequest& alert) {
-        shown.push_back(alert.text);
-        return 0;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        shown.push_back(text);
     });
     EXPECT_EQ(B_OK, LbRequestBanks({studio.snapshot()}, 2, nullptr));
-    SetAlertPresenter(previous);
+    LbSetAlertSink(previous);
     EXPECT_TRUE(shown.empty());
     for (LbPatchI* patch : studio.snapshot()->Patches()) EXPECT_NE(nullptr, patch->Name()) << patch->Number();
     EXPECT_GE(asked.load(), 12);   // ten patches and two asked again
@@ -51,12 +49,11 @@ TEST(RequestBanks, SilentInstrumentIsReportedOnceAfterTheRetries)
     });
     UseQuickService(studio);
     std::vector<std::string> shown;
-    AlertPresenter previous = SetAlertPresenter([&](const AlertRequest& alert) {
-        shown.push_back(alert.text);
-        return 0;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        shown.push_back(text);
     });
     EXPECT_EQ(LB_NO_RESPONSE, LbRequestBanks({studio.snapshot()}, 1, nullptr));
-    SetAlertPresenter(previous);
+    LbSetAlertSink(previous);
     EXPECT_EQ((std::vector<std::string>{"Toy Box did not respond"}), shown);
     EXPECT_STREQ("Sound 3", studio.snapshot()->PatchAt(3)->Name());
     EXPECT_EQ(nullptr, studio.snapshot()->PatchAt(4)->Name());

@@ -2,7 +2,6 @@
 #include "app/Handler.h"
 #include "app/Looper.h"
 #include "app/Message.h"
-#include "interface/Alert.h"
 #include "librarian/LbBank.h"
 #include "librarian/LbBankPatch.h"
 #include "librarian/LbBankSnapshot.h"
@@ -201,15 +200,14 @@ TEST(BankSnapshot, SilentInstrumentIsReportedAndKeepsWhatCame)
     studio.device.SetMidiService(service);
 
     std::vector<std::string> alerts;
-    AlertPresenter previous = SetAlertPresenter([&](const AlertRequest& alert) {
-        alerts.push_back(alert.text);
-        return 0;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        alerts.push_back(text);
     });
     LbBankSnapshotI& snapshot = *studio.snapshot();
     LbDmwBankInt32It all(&studio.bank());
     Progress progress;
     EXPECT_EQ(LB_NO_RESPONSE, snapshot.Request(&all, &progress));
-    SetAlertPresenter(previous);
+    LbSetAlertSink(previous);
     EXPECT_EQ((std::vector<std::string>{"Toy Box did not respond"}), alerts);
     EXPECT_STREQ("Sound 0", snapshot.PatchAt(0)->Name());
     EXPECT_STREQ("Sound 1", snapshot.PatchAt(1)->Name());

@@ -1,4 +1,3 @@
-#include "interface/Alert.h"
 #include "librarian/LbData.h"
 #include "librarian/LbStatus.h"
 #include "librarian/tests/toy_device.h"
@@ -54,11 +53,9 @@ TEST(Device, OwnsItsBanksAndService)
 
 TEST(Alerts, StatusesBecomeTheirAlertsAndOthersStaySilent)
 {
-    std::vector<std::pair<std::string, alert_type>> shown;
-    AlertPresenter previous = SetAlertPresenter([&](const AlertRequest& alert) {
-        shown.emplace_back(alert.text, alert.type);
-        EXPECT_EQ("OK", alert.button);
-        return 0;
+    std::vector<std::pair<std::string, LbAlertKind>> shown;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind kind) {
+        shown.emplace_back(text, kind);
     });
     NamedAddon addon("E-mu", "Morpheus");
     ToyDevice device(&addon);
@@ -68,15 +65,15 @@ TEST(Alerts, StatusesBecomeTheirAlertsAndOthersStaySilent)
     NotifyUserOfError(LB_UNSUPPORTED, &device);
     NotifyUserOfError(B_ERROR, &device);
     NotifyUserOfError(B_OK, &device);
-    SetAlertPresenter(previous);
+    LbSetAlertSink(previous);
     ASSERT_EQ(3u, shown.size());
     EXPECT_EQ("E-mu Morpheus did not respond", shown[0].first);
-    EXPECT_EQ(B_WARNING_ALERT, shown[0].second);
+    EXPECT_EQ(LbAlertKind::Warning, shown[0].second);
     EXPECT_EQ("E-mu Morpheus is busy", shown[1].first);
-    EXPECT_EQ(B_INFO_ALERT, shown[1].second);
+    EXPECT_EQ(LbAlertKind::Info, shown[1].second);
     EXPECT_EQ("E-mu Morpheus is not properly initialized", shown[2].first);
 
-    // Without a presenter the text goes to standard error, for the command line.
+    // Without a sink the text goes to standard error, for the command line.
     testing::internal::CaptureStderr();
     NotifyUserOfError(LB_BUSY, &device);
     EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("E-mu Morpheus is busy"));
