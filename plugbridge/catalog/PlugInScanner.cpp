@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "catalog/Preferences.h"
+#include "catalog/ScanReport.h"
 #include "kernel/OS.h"
 #include "vst/VSTPlugIn.h"
 
@@ -47,14 +48,6 @@ void WriteAll(int fd, const std::string& text)
 			return;
 		done += size_t(written);
 	}
-}
-
-// One line of the child's report: no line breaks inside.
-std::string OneLine(std::string text)
-{
-	std::replace(text.begin(), text.end(), '\n', ' ');
-	std::replace(text.begin(), text.end(), '\r', ' ');
-	return text;
 }
 
 std::string DescribeEnd(int waitStatus)
@@ -141,15 +134,11 @@ status_t PlugInScanner::ListFiles(const std::string& directory, std::vector<std:
 int PlugInScanner::RunChild(int fileCount, const char* const* files, int report)
 {
 	for (int i = 0; i < fileCount; i++) {
-		WriteAll(report, "begin " + std::to_string(i) + "\n");
+		WriteAll(report, scan_report::BeginLine(size_t(i)));
 		std::string reason;
 		status_t status = LoadOnce(files[i], &reason);
-		if (status == B_OK) {
-			WriteAll(report, "ok " + std::to_string(i) + "\n");
-		} else {
-			WriteAll(report, "fail " + std::to_string(i) + " " + std::to_string(status) + " "
-				+ OneLine(reason) + "\n");
-		}
+		WriteAll(report, status == B_OK ? scan_report::LoadedLine(size_t(i))
+			: scan_report::RefusedLine(size_t(i), status, reason));
 	}
 	return 0;
 }
@@ -191,11 +180,10 @@ size_t PlugInScanner::ProbeFrom(const std::vector<std::string>& files, size_t fi
 		return first;
 	}
 
-	size_t next = first;      // the first file without an outcome
-	bool begun = false;       // the child has started on files[next]
+	ScanReportReader report(files.size() - first);
+	std::vector<ScanReportReader::Event> events;
 	bool killed = false;
 	bigtime_t deadline = system_time() + fTimeout;
-	std::string pending;
 	for (;;) {
 		bigtime_t left = deadline - system_time();
 		if (left <= 0) {
@@ -215,44 +203,24 @@ size_t PlugInScanner::ProbeFrom(const std::vector<std::string>& files, size_t fi
 			continue;
 		if (got <= 0)
 			break;
-		pending.append(buffer, size_t(got));
-		size_t end;
-		while ((end = pending.find('\n')) != std::string::npos) {
-			std::string line = pending.substr(0, end);
-			pending.erase(0, end + 1);
-			char word[8] = {};
-			unsigned long index = 0;
-			int consumed = 0;
-			if (sscanf(line.c_str(), "%7s %lu %n", word, &index, &consumed) < 2
-				|| first + index >= files.size())
-				continue;
-			size_t file = first + index;
-			if (strcmp(word, "begin") == 0) {
-				next = file;
-				begun = true;
-				deadline = system_time() + fTimeout;
-			} else if (strcmp(word, "ok") == 0 || strcmp(word, "fail") == 0) {
-				Outcome& outcome = (*outcomes)[file];
-				outcome.kind = Outcome::kLoaded;
-				outcome.status = B_OK;
-				if (word[0] == 'f') {
-					outcome.kind = Outcome::kRefused;
-					long status = B_ERROR;
-					int more = 0;
-					sscanf(line.c_str() + consumed, "%ld %n", &status, &more);
-					outcome.status = status_t(status);
-					outcome.reason = line.substr(size_t(consumed + more));
-				}
-				next = file + 1;
-				begun = false;
-			}
+		events.clear();
+		report.Append(buffer, size_t(got), &events);
+		for (ScanReportReader::Event& event : events) {
+			Outcome& outcome = (*outcomes)[first + event.file];
+			if (event.kind == ScanReportReader::Event::kBegin)
+				deadline = system_time() + fTimeout;  // each file has the whole time
+			else if (event.kind == ScanReportReader::Event::kLoaded)
+				outcome = {Outcome::kLoaded, B_OK, std::string()};
+			else
+				outcome = {Outcome::kRefused, event.status, std::move(event.reason)};
 		}
 	}
 	::close(readEnd);
 	int waitStatus = 0;
 	while (waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
 	}
-	if (!begun || next >= files.size())
+	size_t next = first + report.Next();
+	if (!report.Begun())
 		return next;
 	Outcome& outcome = (*outcomes)[next];
 	if (killed) {
