@@ -33,6 +33,16 @@ bigtime_t FramesToTime(int64 frames, float rate)
 	return rate > 0 ? bigtime_t(double(frames) * 1000000.0 / rate) : 0;
 }
 
+// What a free output lists: the node's rate and channels; sample format and buffer size
+// are left to the connection.
+media_format ListedFormat(const media_raw_audio_format& native)
+{
+	media_format format = media_format::RawAudioFormat(native);
+	format.u.raw_audio.format = 0;
+	format.u.raw_audio.buffer_size = 0;
+	return format;
+}
+
 }  // namespace
 
 // AudioProducerNode
@@ -91,9 +101,7 @@ void AudioProducerNode::NodeRegistered()
 	fOutput.node = Node();
 	fOutput.source = media_source(ControlPort(), 0);
 	fOutput.destination = media_destination::null;
-	fOutput.format = media_format::RawAudioFormat(OutputFormat());
-	fOutput.format.u.raw_audio.format = 0;
-	fOutput.format.u.raw_audio.buffer_size = 0;
+	fOutput.format = ListedFormat(OutputFormat());
 	std::snprintf(fOutput.name, sizeof(fOutput.name), "%.50s output", Name());
 	SetPriority(suggest_thread_priority(B_AUDIO_RECORDING, 100, 1000, 1000));
 	Run();
@@ -152,6 +160,10 @@ status_t AudioProducerNode::GetNextOutput(int32* cookie, media_output* outOutput
 	if (*cookie != 0)
 		return B_BAD_INDEX;
 	*outOutput = fOutput;
+	// A free output lists the node's format of now: a file reader's is the file's, set
+	// after the node was registered.
+	if (!fConnected.load())
+		outOutput->format = ListedFormat(OutputFormat());
 	(*cookie)++;
 	return B_OK;
 }
@@ -253,9 +265,7 @@ void AudioProducerNode::Disconnect(const media_source& what, const media_destina
 	}
 	EventQueue()->FlushEvents(0, BTimedEventQueue::B_ALWAYS, true, kProduceEvent);
 	fGroup.reset();
-	fOutput.format = media_format::RawAudioFormat(OutputFormat());
-	fOutput.format.u.raw_audio.format = 0;
-	fOutput.format.u.raw_audio.buffer_size = 0;
+	fOutput.format = ListedFormat(OutputFormat());
 }
 
 void AudioProducerNode::EnableOutput(const media_source& what, bool enabled, int32*)

@@ -188,6 +188,13 @@ TEST_F(MediaGraph, ReaderFeedsWriterOfflineAndTheWaveEqualsTheSource)
 	ASSERT_EQ(roster->SetRefFor(reader, entry_ref(scratch.File("in.wav").c_str()), false,
 		&duration), B_OK);
 	EXPECT_EQ(duration, 1500000);
+	// The free output lists the file's format, not the one the node had when registered.
+	media_output listed;
+	int32 count = 0;
+	ASSERT_EQ(roster->GetFreeOutputsFor(reader, &listed, 1, &count), B_OK);
+	ASSERT_EQ(count, 1);
+	EXPECT_EQ(listed.format.u.raw_audio.frame_rate, 22050.0f);
+	EXPECT_EQ(listed.format.u.raw_audio.channel_count, 2u);
 
 	auto* writer = new SoundFileWriterNode;
 	ASSERT_EQ(roster->RegisterNode(writer), B_OK);
