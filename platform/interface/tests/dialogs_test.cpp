@@ -16,10 +16,10 @@
 #include "interface/ImageStore.h"
 #include "interface/Window.h"
 #include "kernel/EntryRef.h"
+#include "testing/ScratchDir.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeData>
@@ -103,10 +103,9 @@ TEST_F(GuiTest, FilePanelsSendRefsOrDirectoryAndName)
 {
 	auto* inbox = new Inbox;
 	BMessenger target(nullptr, inbox);
-	QString folder = QDir::tempPath() + "/interface-panel-XXXXXX";
-	QByteArray pattern = folder.toLocal8Bit();
-	ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-	std::string dir = pattern.constData();
+	ScratchDir scratch("interface-panel");
+	ASSERT_TRUE(scratch.Valid());
+	const std::string& dir = scratch.Path();
 	for (const char* name : {"a.thud", "b.thud"}) {
 		FILE* f = std::fopen((dir + "/" + name).c_str(), "w");
 		ASSERT_NE(f, nullptr);
@@ -147,7 +146,6 @@ TEST_F(GuiTest, FilePanelsSendRefsOrDirectoryAndName)
 
 	inbox->Lock();
 	inbox->Quit();
-	QDir(QString::fromStdString(dir)).removeRecursively();
 }
 
 TEST_F(GuiTest, ClipboardCarriesDataByMimeType)

@@ -3,6 +3,7 @@
 
 #include "media/AudioNodes.h"
 #include "media/MediaRoster.h"
+#include "testing/Signal.h"
 
 #include <gtest/gtest.h>
 
@@ -83,29 +84,6 @@ private:
 	size_t fBuffers = 0;
 	bool fEnded = false;
 };
-
-// Rising zero crossings per second of a mono signal (0 with fewer than two).
-inline double SignalFrequency(const std::vector<float>& s, double rate)
-{
-	int crossings = 0;
-	size_t first = 0, last = 0;
-	for (size_t i = 1; i < s.size(); i++) {
-		if (s[i - 1] < 0 && s[i] >= 0) {
-			if (crossings++ == 0)
-				first = i;
-			last = i;
-		}
-	}
-	return crossings < 2 ? 0 : (crossings - 1) * rate / double(last - first);
-}
-
-inline float SignalPeak(const std::vector<float>& s)
-{
-	float peak = 0;
-	for (float v : s)
-		peak = std::max(peak, std::fabs(v));
-	return peak;
-}
 
 // Connects the first free output of producer to the first free input of consumer.
 inline status_t ConnectNodes(const media_node& producer, const media_node& consumer,

@@ -1,11 +1,14 @@
 // The shared test support: allocations counted per thread and for all, refusals, scratch
-// folders that go away whatever they hold, and a JACK probe that asks the run's own server.
+// folders that go away whatever they hold, a JACK probe that asks the run's own server, and
+// the measures of a recorded tone.
 #include "testing/AllocationCounter.h"
 #include "testing/JackAvailable.h"
 #include "testing/ScratchDir.h"
+#include "testing/Signal.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -147,3 +150,21 @@ TEST(JackAvailable, AsksTheServerThisRunNames)
 }
 
 }	// namespace
+
+TEST(Signal, MeasuresATonesFrequencyLevelAndPower)
+{
+	// 0.25 s of a 441 Hz sine of peak 0.5 at 44100 Hz, starting just below zero.
+	std::vector<float> tone(11025);
+	for (size_t i = 0; i < tone.size(); i++)
+		tone[i] = 0.5f * float(std::sin(2 * 3.141592653589793 * 441.0 * double(i) / 44100 - 0.1));
+	EXPECT_NEAR(SignalFrequency(tone, 44100), 441.0, 0.5);
+	EXPECT_NEAR(SignalPeak(tone), 0.5, 1e-3);
+	EXPECT_NEAR(SignalRms(tone), 0.5 / std::sqrt(2.0), 1e-3);
+	EXPECT_TRUE(SignalFinite(tone));
+	tone[100] = std::nanf("");
+	EXPECT_FALSE(SignalFinite(tone));
+	tone[100] = -INFINITY;
+	EXPECT_FALSE(SignalFinite(tone));
+	EXPECT_EQ(SignalFrequency({0.1f, -0.1f, 0.1f}, 44100), 0.0);  // one crossing
+	EXPECT_EQ(SignalRms({}), 0.0);
+}

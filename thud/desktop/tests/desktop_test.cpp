@@ -2,6 +2,7 @@
 // installed: a .desktop file and a shared-mime-info package each, with an icon.
 #include "ThudPreset.h"
 #include "storage/MimeType.h"
+#include "testing/ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +31,9 @@ void Write(const fs::path& path, const std::string& bytes)
 
 TEST(DesktopIntegration, InstalledTypesKnowPresetsByContentAndName)
 {
-    char pattern[] = "/tmp/thud-desktop-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    fs::path prefix = pattern;
+    ScratchDir scratch("thud-desktop");
+    ASSERT_TRUE(scratch.Valid());
+    fs::path prefix = scratch.Path();
     ASSERT_EQ(RunShell(std::string("'") + CMAKE_COMMAND_PATH + "' --install '" + SUITE_BINARY_DIR
                   + "' --prefix '" + prefix.string() + "' --component desktop"),
               0);
@@ -77,5 +78,4 @@ TEST(DesktopIntegration, InstalledTypesKnowPresetsByContentAndName)
     EXPECT_EQ(type, "document/thud-preset");
     ASSERT_EQ(guess_mime_type((prefix / "other.THUD").c_str(), &type), B_OK);
     EXPECT_EQ(type, "document/thud-preset");
-    fs::remove_all(prefix);
 }
