@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,47 +20,12 @@
 
 #include "app/Message.h"
 #include "testing/JackAvailable.h"
+#include "testing/JackToneClient.h"
 #include "testing/ScratchDir.h"
 
 extern char** environ;
 
 namespace {
-
-// Another program: one audio output playing a sine at -10 dBFS.
-class JackSine {
- public:
-  explicit JackSine(const char* name) {
-    mClient = jack_client_open(name, JackNoStartServer, nullptr);
-    if (mClient == nullptr) return;
-    mName = jack_get_client_name(mClient);
-    mOut = jack_port_register(mClient, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-    mStep = 2 * 3.14159265358979 * 440 / jack_get_sample_rate(mClient);
-    jack_set_process_callback(mClient, Process, this);
-    if (mOut == nullptr || jack_activate(mClient) != 0) Close();
-  }
-  ~JackSine() { Close(); }
-  void Close() {
-    if (mClient != nullptr) jack_client_close(mClient);
-    mClient = nullptr;
-  }
-  bool IsOpen() const { return mClient != nullptr; }
-  std::string PortName() const { return mName + ":out"; }
-
- private:
-  static int Process(jack_nframes_t frames, void* arg) {
-    auto* self = static_cast<JackSine*>(arg);
-    auto* out = static_cast<float*>(jack_port_get_buffer(self->mOut, frames));
-    for (jack_nframes_t i = 0; i < frames; ++i) {
-      out[i] = static_cast<float>(0.316 * std::sin(self->mPhase));
-      self->mPhase = std::fmod(self->mPhase + self->mStep, 2 * 3.14159265358979);
-    }
-    return 0;
-  }
-  jack_client_t* mClient = nullptr;
-  jack_port_t* mOut = nullptr;
-  std::string mName;
-  double mStep = 0, mPhase = 0;
-};
 
 // Another program's MIDI input: counts note on 69 of channel 1.
 class JackListener {
@@ -121,12 +85,13 @@ TEST(TonetraceAddOnOverJack, ASineIntoTheMediaHostGivesNoteOn69OnTheNamedPort) {
   ASSERT_TRUE(home.Valid());
   JackListener listener("tonetrace-listener");
   ASSERT_TRUE(listener.IsOpen());
-  JackSine sine("tonetrace-sine");
-  ASSERT_TRUE(sine.IsOpen());
+  // Another program playing a sine at -10 dBFS.
+  JackToneClient sine("tonetrace-sine", {{440.0, 0.316f}});
+  ASSERT_TRUE(sine.Valid());
   WritePreferences(home.UseAsHome(), listener.PortName());
   setenv("SUITE_MIDI_API", "jack", 1);
 
-  const std::string in = sine.PortName();
+  const std::string in = sine.Port("out_1");
   const char* argv[] = {MEDIAHOST_PATH, "run", TONETRACE_ADDON, "--flavor", "Tonetrace",
                         "--in", in.c_str(), "--name", "tonetrace-host", nullptr};
   pid_t host = -1;
