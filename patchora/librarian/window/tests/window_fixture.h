@@ -7,8 +7,10 @@
 #include "app/Messenger.h"
 #include "devices/morpheus/LbEmuMorpheus.h"
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
+#include "app/window/LbDesktopAlerts.h"
 #include "interface/Alert.h"
 #include "librarian/LbLibrarian.h"
+#include "librarian/LbStatus.h"
 #include "librarian/window/LbDeviceManageWindow.h"
 #include "librarian/window/LbDmwHostI.h"
 #include "midi/LbDeviceAddons.h"
@@ -72,6 +74,7 @@ protected:
         setenv("SUITE_MIDI_API", "none", 1);
         LbInstallFileTypes();
         GuiTest::SetUp();
+        LbInstallDesktopAlerts();  // the model's alerts too, as in the program
         SetAlertPresenter([this](const AlertRequest& alert) {
             alerts.push_back(alert);
             if (answers.empty()) return int32(0);
@@ -103,6 +106,7 @@ protected:
         addons.reset();
         LbEmuMorpheus::DeleteMaps();
         SetAlertPresenter({});
+        LbSetAlertSink({});
         GuiTest::TearDown();
     }
 
