@@ -93,17 +93,27 @@ TEST_F(DesktopJack, TheAddDeviceWindowListsTheSimulatorsPortsAndReceiveAllFillsT
     ASSERT_TRUE(RunEventsUntil([&] { return Windows<LbDeviceManageWindow>().size() == 1; }));
     LbDeviceManageWindow* window = Windows<LbDeviceManageWindow>()[0];
     ASSERT_TRUE(RunEventsUntil([&] { return window->DeviceSnapshot() != nullptr; }));
-    window->PostMessage(LB_DMW_RECEIVE_ALL);
-    ASSERT_TRUE(RunEventsUntil([&] { return window->IsRunning(); }));
-    ASSERT_TRUE(RunEventsUntil([&] { return !window->IsRunning(); }, 300));
-    EXPECT_TRUE(alerts.empty()) << alerts.front().text;
-
-    int filled = 0;
-    for (LbBankSnapshotI* bank : window->DeviceSnapshot()->Snapshots()) {
-        for (LbPatchI* patch : bank->Patches())
-            filled += patch->Data() != nullptr && patch->Data()->Length() > 0;
+    auto filled = [&] {
+        int count = 0;
+        for (LbBankSnapshotI* bank : window->DeviceSnapshot()->Snapshots()) {
+            for (LbPatchI* patch : bank->Patches())
+                count += patch->Data() != nullptr && patch->Data()->Length() > 0;
+        }
+        return count;
+    };
+    // A JACK server on a loaded machine may miss a period and drop a message; the request
+    // then ends with "did not respond", and the user receives again. A second try must
+    // fill everything.
+    for (int attempt = 0; attempt < 2 && filled() < 400; attempt++) {
+        alerts.clear();
+        window->PostMessage(LB_DMW_RECEIVE_ALL);
+        ASSERT_TRUE(RunEventsUntil([&] { return window->IsRunning(); }));
+        ASSERT_TRUE(RunEventsUntil([&] { return !window->IsRunning(); }, 300));
+        for (const AlertRequest& alert : alerts)
+            EXPECT_EQ(alert.text, "E-mu Morpheus did not respond");
     }
-    EXPECT_EQ(filled, 400);
+    EXPECT_TRUE(alerts.empty()) << alerts.front().text;
+    EXPECT_EQ(filled(), 400);
     auto* patches = window->Widget()->findChild<QListWidget*>("PatchList");
     ASSERT_NE(patches, nullptr);
     ASSERT_EQ(patches->count(), 128);
