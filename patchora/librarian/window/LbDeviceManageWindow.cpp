@@ -327,6 +327,7 @@ void LbDeviceManageWindow::BuildWidgets()
     mMessageArea = new LbMessageArea(nullptr, "MessageArea", 120, LbMessageArea::kBorderTop);
 
     auto* lists = new QGridLayout;
+    mListsLayout = lists;
     lists->setSpacing(4);
     lists->addWidget(new QLabel("Banks"), 0, 0);
     lists->addWidget(new QLabel("Patches"), 0, 1);
@@ -488,19 +489,27 @@ void LbDeviceManageWindow::FillBanks()
         item->setData(kPatchRole, QVariant::fromValue(reinterpret_cast<quintptr>(bank)));
         mBankList->addItem(item);
     }
-    // Bank names are never cut: the list is as wide as the longest.
-    mBankList->setMinimumWidth(mBankList->sizeHintForColumn(0) + 2 * mBankList->frameWidth() + 8);
-    GrowToFit();
+    // As wide as the longest bank name.
+    mBankWidth = mBankList->sizeHintForColumn(0) + 2 * mBankList->frameWidth() + 8;
+    FitLists();
 }
 
-void LbDeviceManageWindow::GrowToFit()
+void LbDeviceManageWindow::FitLists()
 {
+    // The lists share the width as they need it...
+    if (mBankWidth > 0 && mPatchWidth > 0) {
+        mListsLayout->setColumnStretch(0, mBankWidth);
+        mListsLayout->setColumnStretch(1, mPatchWidth);
+    }
+    // ...and the window grows until both have what they need, unless it stands where the
+    // user left it (a frame from the window state).
+    if (mFrameRestored) return;
     QWidget* top = Widget();
     Background()->layout()->activate();
     top->layout()->activate();
-    QSize needed = top->minimumSizeHint().expandedTo(top->minimumSize());
-    if (top->width() < needed.width() || top->height() < needed.height())
-        top->resize(top->size().expandedTo(needed));
+    int missing = std::max(0, mBankWidth - mBankList->width()) +
+        std::max(0, mPatchWidth - mPatchList->width());
+    if (missing > 0) top->resize(top->width() + missing, top->height());
 }
 
 LbBankSnapshotI* LbDeviceManageWindow::SelectedBank() const
@@ -543,9 +552,9 @@ void LbDeviceManageWindow::FillPatches()
         QString widest = QString::number(bank->Bank()->Maximum()) + " " + QString(12, QChar('M'));
         int width = metrics.horizontalAdvance(widest) +
             mPatchList->verticalScrollBar()->sizeHint().width() + 2 * mPatchList->frameWidth() + 8;
-        if (width > mPatchList->minimumWidth()) {
-            mPatchList->setMinimumWidth(width);
-            GrowToFit();
+        if (width > mPatchWidth) {
+            mPatchWidth = width;
+            FitLists();
         }
     }
     UpdateCounts();
@@ -1255,6 +1264,7 @@ void LbDeviceManageWindow::ReadState(LbXmlStreamI* stream)
 {
     StateRead read;
     LbReadWindowState(this, stream, ReadStateElement, &read);
+    mFrameRestored = true;
     LbDmwHostI* host = LbDmwHost();
     LbMidiStudio* studio = host ? host->Studio() : nullptr;
     LbDeviceI* device = nullptr;

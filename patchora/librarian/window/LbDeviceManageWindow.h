@@ -60,6 +60,7 @@ class LbPatchI;
 class LbXmlStreamI;
 class QAction;
 class LbMessageArea;
+class QGridLayout;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -127,8 +128,9 @@ private:
     void SetDeviceSnapshot(LbDeviceSnapshotI* snapshot, bool offline);
     void Listen(bool listen);
     void FillBanks();
-    // Makes the window as big as its lists need (never smaller).
-    void GrowToFit();
+    // Shares the width between the lists as they need it, and makes a new window wide
+    // enough for both (never narrower).
+    void FitLists();
     void FillPatches();
     LbBankSnapshotI* SelectedBank() const;
     std::vector<LbPatchI*> SelectedPatches() const;
@@ -182,6 +184,12 @@ private:
     // Widgets, owned by the window's widget.
     QListWidget* mBankList = nullptr;
     QListWidget* mPatchList = nullptr;
+    QGridLayout* mListsLayout = nullptr;
+    // What the lists need to show whole names (0: not known yet).
+    int mBankWidth = 0;
+    int mPatchWidth = 0;
+    // The frame came from the window state: the window keeps it.
+    bool mFrameRestored = false;
     QLabel* mBankCount = nullptr;
     QLabel* mPatchCount = nullptr;
     LbMessageArea* mMessageArea = nullptr;
