@@ -4,6 +4,7 @@
 #include "app/LbSettingsFile.h"
 #include "app/LbXmlStream.h"
 #include "app/Message.h"
+#include "app/window/LbDesktopAlerts.h"
 #include "app/window/LbDesktopArgs.h"
 #include "app/window/LbGlobals.h"
 #include "app/window/LbImageManager.h"
@@ -15,6 +16,7 @@
 #include "interface/Window.h"
 #include "kernel/EntryRef.h"
 #include "librarian/LbLibrarian.h"
+#include "librarian/LbStatus.h"
 #include "librarian/window/LbDeviceManageWindow.h"
 #include "midi/LbDeviceAddonI.h"
 #include "midi/LbDeviceAddons.h"
@@ -93,6 +95,7 @@ LbApplication::LbApplication(int argc, char** argv, const LbApplicationOptions& 
     mGlobals = std::make_unique<LbGlobals>();
     LbSetProgramServices(mGlobals.get(), mPrefs.get(), mImages.get());
     LbSetDmwHost(this);
+    LbInstallDesktopAlerts();   // the model's alerts become alert boxes
     // A device removed from the studio: every window hears of it, by post (from whatever
     // thread removed it: the application passes it on from its own).
     mStudio->SetWindowBroadcast([this](BMessage* message) { PostMessage(message); });
@@ -125,6 +128,7 @@ LbApplication::~LbApplication()
     LbEmuMorpheus::DeleteMaps();
     LbSetProgramServices(nullptr, nullptr, nullptr);
     LbSetDmwHost(nullptr);
+    LbSetAlertSink(nullptr);
     mGlobals.reset();
     mPrefs.reset();
     mImages.reset();

@@ -61,7 +61,8 @@ int Usage(std::ostream& err, const std::string& problem)
 
 int Fail(std::ostream& err, const std::string& problem)
 {
-	err << "mediahost: " << problem << "\n";
+	// One write: libjack prints on the same stream from its own threads.
+	err << ("mediahost: " + problem + "\n") << std::flush;
 	return 1;
 }
 
