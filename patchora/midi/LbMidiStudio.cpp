@@ -227,23 +227,17 @@ ssize_t LbMidiStudio::WriteTo(LbXmlStreamI* stream) const
         snprintf(id, sizeof id, "%d", int(device->DeviceId()));
         auto names = mPortNames.find(device);
         bool asRead = names != mPortNames.end() && !names->second.idText.empty();
-        std::string consumer = ConsumerName(device), producer = ProducerName(device);
-        written = LbWriteDeviceTag(stream, addon);
-        if (written < 1) return written;
+        char* makerHex = addon->ManufacturerId()->AsString();
+        char* modelHex = addon->ModelId()->AsString();
+        DeviceEntry entry{makerHex ? makerHex : "", modelHex ? modelHex : "", ConsumerName(device),
+                          ProducerName(device), asRead ? names->second.idText : id};
+        free(makerHex);
+        free(modelHex);
+        if ((written = WriteDeviceEntry(stream, entry)) < 1) return written;
         total += written;
-        if ((written = stream->WriteCR()) < 1) return written;
-        total += written;
-        stream->PushTab();
-        for (auto [tag, text] : {std::pair<const char*, const char*>{kMidiOutTag, consumer.c_str()},
-                                 {kMidiInTag, producer.c_str()},
-                                 {kDeviceIdTag, asRead ? names->second.idText.c_str() : id}}) {
-            if ((written = WriteLeaf(stream, tag, text)) < 1) return written;
-            total += written;
-        }
-        stream->PopTab();
-        if ((written = stream->WriteTabs()) < 0) return written;
-        total += written;
-        if ((written = stream->WriteEndTag("LbDevice")) < 1) return written;
+    }
+    for (const DeviceEntry& entry : mUnknownModels) {
+        if ((written = WriteDeviceEntry(stream, entry)) < 1) return written;
         total += written;
     }
     stream->PopTab();
@@ -259,44 +253,81 @@ status_t LbMidiStudio::ReadFrom(LbXmlStreamI* stream)
     free(first);
     if (!isStudio) return B_ERROR;
 
+    mUnknownModels.clear();
     for (;;) {
         LbData makerId, modelId;
-        LbDeviceAddonI* addon = nullptr;
-        if (LbReadDeviceTag(stream, &makerId, &modelId) == LB_DEVICE_TAG) addon = mAddons->AddonAt(&makerId, &modelId);
-        // A model this program does not know: its content is not read, and the next tag
-        // (its first child) ends the reading.
-        if (addon == nullptr) break;
-        ReadDevice(stream, addon);
+        if (LbReadDeviceTag(stream, &makerId, &modelId) != LB_DEVICE_TAG) break;
+        DeviceEntry entry;
+        if (!ReadDeviceEntry(stream, &entry)) continue;
+        LbDeviceAddonI* addon = mAddons->AddonAt(&makerId, &modelId);
+        if (addon == nullptr) {
+            // A model this program does not know (an add-on missing from this build): the
+            // entry is kept as read and written back, so a save does not lose the device.
+            char* makerHex = makerId.AsString();
+            char* modelHex = modelId.AsString();
+            entry.makerHex = makerHex ? makerHex : "";
+            entry.modelHex = modelHex ? modelHex : "";
+            free(makerHex);
+            free(modelHex);
+            if (!entry.makerHex.empty() && !entry.modelHex.empty()) mUnknownModels.push_back(entry);
+            continue;
+        }
+        InstallDevice(addon, entry);
     }
     return B_OK;
 }
 
-void LbMidiStudio::ReadDevice(LbXmlStreamI* stream, LbDeviceAddonI* addon)
+ssize_t LbMidiStudio::WriteDeviceEntry(LbXmlStreamI* stream, const DeviceEntry& entry)
 {
-    std::string consumer, producer, deviceId;
+    LbXmlStreamI::ConstStringList keys{"mfg_id", "mod_id"}, values{entry.makerHex.c_str(), entry.modelHex.c_str()};
+    ssize_t total = stream->WriteStartTag("LbDevice", &keys, &values);
+    if (total < 1) return total;
+    ssize_t written = stream->WriteCR();
+    if (written < 1) return written;
+    total += written;
+    stream->PushTab();
+    for (auto [tag, text] : {std::pair<const char*, const std::string*>{kMidiOutTag, &entry.consumer},
+                             {kMidiInTag, &entry.producer},
+                             {kDeviceIdTag, &entry.deviceId}}) {
+        if ((written = WriteLeaf(stream, tag, text->c_str())) < 1) return written;
+        total += written;
+    }
+    stream->PopTab();
+    if ((written = stream->WriteTabs()) < 0) return written;
+    total += written;
+    if ((written = stream->WriteEndTag("LbDevice")) < 1) return written;
+    return total + written;
+}
+
+bool LbMidiStudio::ReadDeviceEntry(LbXmlStreamI* stream, DeviceEntry* entry)
+{
     bool hasConsumer = false, hasProducer = false, hasId = false;
     while (char* tag = stream->ReadNextTag()) {
         std::string name = tag;
         free(tag);
         if (name == kDeviceEndTag) break;
-        std::string* target = name == kMidiOutTag ? &consumer : name == kMidiInTag ? &producer
-                            : name == kDeviceIdTag ? &deviceId : nullptr;
+        std::string* target = name == kMidiOutTag ? &entry->consumer : name == kMidiInTag ? &entry->producer
+                            : name == kDeviceIdTag ? &entry->deviceId : nullptr;
         if (target == nullptr) continue;
         char* text = stream->ReadStrToTag(name.c_str());
-        if (text == nullptr) return;   // the document ends inside the element
+        if (text == nullptr) return false;   // the document ends inside the element
         *target = text;
         free(text);
-        (target == &consumer ? hasConsumer : target == &producer ? hasProducer : hasId) = true;
+        (target == &entry->consumer ? hasConsumer : target == &entry->producer ? hasProducer : hasId) = true;
     }
-    if (!hasConsumer || !hasProducer || !hasId) return;
+    return hasConsumer && hasProducer && hasId;
+}
+
+void LbMidiStudio::InstallDevice(LbDeviceAddonI* addon, const DeviceEntry& entry)
+{
     LbDeviceI* device = addon->NewDevice();
     if (device == nullptr) return;
     // An id that is no number in the model's range is kept as written, and flagged.
     int16 id = -1, low = 0, high = 15;
     addon->GetDeviceIdRange(&low, &high);
-    bool usable = ParseDeviceId(deviceId.c_str(), &id) && id >= low && id <= high;
+    bool usable = ParseDeviceId(entry.deviceId.c_str(), &id) && id >= low && id <= high;
     device->SetDeviceId(usable ? id : int16(-1));
-    Install(device, PortNames{consumer, producer, usable ? "" : deviceId});
+    Install(device, PortNames{entry.consumer, entry.producer, usable ? "" : entry.deviceId});
 }
 
 std::string LbMidiStudio::ConsumerName(const LbDeviceI* device) const

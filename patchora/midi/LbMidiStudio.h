@@ -96,7 +96,19 @@ public:
 private:
     void SendStatus(uint32 code, const char* text);
     void SendDeviceMessage(uint32 code, LbDeviceI* device);
-    void ReadDevice(LbXmlStreamI* stream, class LbDeviceAddonI* addon);
+
+    // A device element of the studio document, as written.
+    struct DeviceEntry {
+        std::string makerHex;
+        std::string modelHex;
+        std::string consumer;
+        std::string producer;
+        std::string deviceId;
+    };
+    static ssize_t WriteDeviceEntry(LbXmlStreamI* stream, const DeviceEntry& entry);
+    static bool ReadDeviceEntry(LbXmlStreamI* stream, DeviceEntry* entry);
+    void InstallDevice(class LbDeviceAddonI* addon, const DeviceEntry& entry);
+    std::vector<DeviceEntry> mUnknownModels;   // entries of models this program lacks
 
     // The port names each device was set up with. A port that is not there now (an
     // interface unplugged) is still written back, so that it is found again later.

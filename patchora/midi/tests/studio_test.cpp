@@ -114,7 +114,7 @@ TEST_F(StudioTest, DocumentKeepsPortsAndIdsOfEveryDevice)
     EXPECT_EQ(a, back.DeviceAt(&addon->mId, &addon->mId));
 }
 
-TEST_F(StudioTest, ReadingStopsAtUnknownModelsAndSkipsIncompleteDevices)
+TEST_F(StudioTest, UnknownModelsAreKeptForTheNextSaveAndIncompleteDevicesSkipped)
 {
     LbMidiStudio studio(&addons);
     EXPECT_EQ(B_ERROR, Read(studio, "<State version = 1.0>\n</State>\n"));
@@ -134,10 +134,20 @@ TEST_F(StudioTest, ReadingStopsAtUnknownModelsAndSkipsIncompleteDevices)
                              "<device_id>5</device_id></LbDevice>\n"
                              "</Studio>\n";
     ASSERT_EQ(B_OK, Read(studio, text));
-    // The complete ones before the unknown model; an id that is no number is kept, flagged.
-    ASSERT_EQ(2, studio.CountDevices());
+    // Every complete device of a known model, also after one of a model this program lacks;
+    // an id that is no number is kept, flagged.
+    ASSERT_EQ(3, studio.CountDevices());
     EXPECT_EQ(3, studio.DeviceAt(0)->DeviceId());
     EXPECT_EQ("device id '3x' is not a number from 0 to 15", studio.DeviceIdProblem(studio.DeviceAt(1)));
+    EXPECT_EQ(5, studio.DeviceAt(2)->DeviceId());
+    // The unknown model's entry survives a save as it was read, and reads back the same.
+    std::string saved = Write(studio);
+    EXPECT_NE(std::string::npos, saved.find("mfg_id = 18 mod_id = 0C")) << saved;
+    EXPECT_NE(std::string::npos, saved.find("<device_id>4</device_id>")) << saved;
+    LbMidiStudio again(&addons);
+    ASSERT_EQ(B_OK, Read(again, saved));
+    EXPECT_EQ(3, again.CountDevices());
+    EXPECT_EQ(saved, Write(again));
 
     // A document cut off inside a device adds nothing and does not hang.
     LbMidiStudio cut(&addons);
