@@ -3,11 +3,13 @@
 #include "kernel/OS.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -211,15 +213,19 @@ void JackService::Close()
 	if (fClient == nullptr)
 		return;
 	// A client the server has thrown out is left alone: closing it can crash libjack.
+	// Closing stops libjack's notification thread before the server drops our ports.
 	if (IsRunning()) {
 		jack_deactivate(fClient);
-		{
-			std::lock_guard lock(fPortLock);
-			for (jack_port_t* port : fPorts)
-				jack_port_unregister(fClient, port);
-			fPorts.clear();
-		}
 		jack_client_close(fClient);
+	}
+	{
+		std::lock_guard lock(fPortLock);
+		fPorts.clear();
+		fUnused.clear();
+		for (int32 i = 0; i < kMaxSilenced; i++) {
+			fSilencedAudio[i].store(nullptr);
+			fSilencedMidi[i].store(nullptr);
+		}
 	}
 	fClient = nullptr;
 	fGone.store(true);
@@ -261,6 +267,16 @@ void JackService::ProcessPeriod(uint32 frames)
 	fSnapshotFilteredLength.store(filteredLength, std::memory_order_relaxed);
 	fSnapshotSequence.fetch_add(1, std::memory_order_release);
 	fPeriods.store(period, std::memory_order_release);
+
+	// Unused outputs stay silent (before the hooks: a port taken back is its new
+	// owner's from its first hook on).
+	for (int32 i = 0; i < kMaxSilenced; i++) {
+		if (jack_port_t* port = fSilencedAudio[i].load(std::memory_order_acquire)) {
+			std::memset(jack_port_get_buffer(port, frames), 0, frames * sizeof(float));
+		}
+		if (jack_port_t* port = fSilencedMidi[i].load(std::memory_order_acquire))
+			jack_midi_clear_buffer(jack_port_get_buffer(port, frames));
+	}
 
 	// Odd while the hooks run; SwapHooks() reads it after publishing a new list
 	// (sequentially consistent on both sides), so it knows whether we may hold the old one.
@@ -434,8 +450,9 @@ jack_port_t* JackService::RegisterPort(const char* shortName, JackPortType type,
 		result = B_NAME_IN_USE;
 		return nullptr;
 	}
-	jack_port_t* port = jack_port_register(fClient, shortName, TypeName(type),
-		PortFlags(direction), 0);
+	jack_port_t* port = TakeUnusedPort(shortName, type, direction);
+	if (port == nullptr)
+		port = jack_port_register(fClient, shortName, TypeName(type), PortFlags(direction), 0);
 	if (port == nullptr) {
 		result = B_ERROR;
 		return nullptr;
@@ -448,15 +465,58 @@ jack_port_t* JackService::RegisterPort(const char* shortName, JackPortType type,
 status_t JackService::UnregisterPort(jack_port_t* port)
 {
 	std::lock_guard lock(fPortLock);
-	for (auto it = fPorts.begin(); it != fPorts.end(); ++it) {
-		if (*it == port) {
-			fPorts.erase(it);
-			if (IsRunning())
-				jack_port_unregister(fClient, port);
-			return B_OK;
-		}
+	auto it = std::find(fPorts.begin(), fPorts.end(), port);
+	if (it == fPorts.end())
+		return B_BAD_VALUE;
+	fPorts.erase(it);
+	if (!IsRunning())
+		return B_OK;
+	// Kept, not unregistered (see the header): disconnected, renamed, silent.
+	jack_port_disconnect(fClient, port);
+	JackPortType type = strcmp(jack_port_type(port), JACK_DEFAULT_MIDI_TYPE) == 0
+		? JackPortType::Midi : JackPortType::Audio;
+	JackPortDirection direction = (jack_port_flags(port) & JackPortIsInput) != 0
+		? JackPortDirection::Input : JackPortDirection::Output;
+	std::string name;
+	do
+		name = "unused " + std::to_string(++fUnusedNames);
+	while (jack_port_by_name(fClient, (fClientName + ":" + name).c_str()) != nullptr);
+	jack_port_rename(fClient, port, name.c_str());
+	fUnused.push_back({port, type, direction, jack_port_name(port)});
+	if (direction == JackPortDirection::Output)
+		Silence(port, type, true);
+	return B_OK;
+}
+
+// With fPortLock held: an unused port of this type and direction, renamed to
+// `shortName`, or null when there is none.
+jack_port_t* JackService::TakeUnusedPort(const char* shortName, JackPortType type,
+	JackPortDirection direction)
+{
+	for (auto it = fUnused.begin(); it != fUnused.end(); ++it) {
+		if (it->type != type || it->direction != direction)
+			continue;
+		if (jack_port_rename(fClient, it->port, shortName) != 0)
+			return nullptr;
+		jack_port_t* port = it->port;
+		fUnused.erase(it);
+		if (direction == JackPortDirection::Output)
+			Silence(port, type, false);
+		return port;
 	}
-	return B_BAD_VALUE;
+	return nullptr;
+}
+
+// With fPortLock held: starts or stops silencing an unused output port each period.
+void JackService::Silence(jack_port_t* port, JackPortType type, bool silent)
+{
+	std::atomic<jack_port_t*>* slots = type == JackPortType::Midi ? fSilencedMidi
+		: fSilencedAudio;
+	for (int32 i = 0; i < kMaxSilenced; i++) {
+		jack_port_t* expected = silent ? nullptr : port;
+		if (slots[i].compare_exchange_strong(expected, silent ? port : nullptr))
+			return;
+	}
 }
 
 std::string JackService::PortName(const jack_port_t* port)
@@ -480,8 +540,12 @@ std::vector<std::string> JackService::FindPorts(JackPortType type,
 	if (ports == nullptr)
 		return names;
 	std::string own = fClientName + ":";
+	std::lock_guard lock(fPortLock);
 	for (const char** name = ports; *name != nullptr; ++name) {
-		if (includeOwn || strncmp(*name, own.c_str(), own.size()) != 0)
+		if (strncmp(*name, own.c_str(), own.size()) != 0)
+			names.emplace_back(*name);
+		else if (includeOwn && std::none_of(fUnused.begin(), fUnused.end(),
+				[&](const UnusedPort& unused) { return unused.name == *name; }))
 			names.emplace_back(*name);
 	}
 	jack_free(ports);

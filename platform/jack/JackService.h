@@ -17,6 +17,14 @@
 // A port belongs to the service that registered it: remove the hooks that use it, then
 // unregister it, before releasing (the last Release() unregisters what is left). A
 // process hook must be removed before the memory its cookie points to goes.
+// Ports: libjack walks its list of the client's ports on a thread of its own whenever
+// the server asks for latencies (at any change of the graph, by any client), without a
+// lock against jack_port_unregister(), which frees an entry of that list: a program
+// that closed a port while another changed the graph crashed in libjack. So a port is
+// unregistered for real only when the client closes; until then UnregisterPort()
+// disconnects it, renames it to an unused name ("unused N"), keeps its output silent,
+// and the next RegisterPort() of its type and direction takes it back under the name
+// asked for. FindPorts() leaves unused ports out.
 //
 // Errors: Acquire() gives B_NO_INIT when no JACK server answers (the server named by
 // JACK_DEFAULT_SERVER, else the default one; a server is never started) together with a
@@ -242,6 +250,24 @@ private:
 	JackShutdownHook fShutdownHooks[kMaxShutdownHooks] = {};
 	void* fShutdownCookies[kMaxShutdownHooks] = {};
 
-	std::mutex fPortLock;                        // guards fPorts
+	mutable std::mutex fPortLock;                // guards fPorts and the unused ports
 	std::vector<jack_port_t*> fPorts;
+	// Ports given back (UnregisterPort()), disconnected and renamed, kept for reuse.
+	struct UnusedPort {
+		jack_port_t* port;
+		JackPortType type;
+		JackPortDirection direction;
+		std::string name;                        // its full name while unused
+	};
+	std::vector<UnusedPort> fUnused;
+	uint32 fUnusedNames = 0;
+	// Unused output ports the process thread silences each period, by type (an empty
+	// slot is null; beyond kMaxSilenced of a type they are left as they were,
+	// disconnected).
+	static constexpr int32 kMaxSilenced = 16;
+	std::atomic<jack_port_t*> fSilencedAudio[kMaxSilenced] = {};
+	std::atomic<jack_port_t*> fSilencedMidi[kMaxSilenced] = {};
+	jack_port_t* TakeUnusedPort(const char* shortName, JackPortType type,
+		JackPortDirection direction);
+	void Silence(jack_port_t* port, JackPortType type, bool silent);
 };

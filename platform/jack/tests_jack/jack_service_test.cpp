@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <algorithm>
 #include <atomic>
@@ -367,4 +368,99 @@ TEST(JackService, AServerThatGoesWakesWaitersAndTellsTheShutdownHooks)
 	ASSERT_NE(fresh, nullptr);
 	EXPECT_EQ(fresh->WaitPeriods(2), B_OK);
 	fresh->Release();
+}
+
+namespace {
+
+// Another program's client that keeps changing the graph: each connection it makes or
+// breaks has the server send every client a latency notification, which libjack
+// handles on its own thread by walking the client's list of ports.
+class GraphChurn {
+public:
+	GraphChurn()
+	{
+		fClient = jack_client_open("service test churn", JackNoStartServer, nullptr);
+		if (fClient == nullptr)
+			return;
+		fOut = jack_port_register(fClient, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+		fIn = jack_port_register(fClient, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+		jack_set_process_callback(fClient, Process, this);
+		if (fOut == nullptr || fIn == nullptr || jack_activate(fClient) != 0)
+			return;
+		fThread = std::thread([this] {
+			std::string out = jack_port_name(fOut), in = jack_port_name(fIn);
+			while (!fStop.load()) {
+				jack_connect(fClient, out.c_str(), in.c_str());
+				jack_disconnect(fClient, out.c_str(), in.c_str());
+				fChanges.fetch_add(1);
+			}
+		});
+	}
+	~GraphChurn()
+	{
+		fStop.store(true);
+		if (fThread.joinable())
+			fThread.join();
+		if (fClient != nullptr) {
+			jack_deactivate(fClient);
+			jack_client_close(fClient);
+		}
+	}
+	bool Ok() const { return fThread.joinable(); }
+	std::string OutName() const { return jack_port_name(fOut); }
+	int64 Changes() const { return fChanges.load(); }
+
+private:
+	static int Process(jack_nframes_t frames, void* self)
+	{
+		jack_midi_clear_buffer(jack_port_get_buffer(static_cast<GraphChurn*>(self)->fOut,
+			frames));
+		return 0;
+	}
+
+	jack_client_t* fClient = nullptr;
+	jack_port_t* fOut = nullptr;
+	jack_port_t* fIn = nullptr;
+	std::thread fThread;
+	std::atomic<bool> fStop{false};
+	std::atomic<int64> fChanges{0};
+};
+
+}  // namespace
+
+// A program opens and closes MIDI ports while others change the graph (as a command
+// line program does at its end, when it closes its ports one after the other): libjack
+// must never find its list of our ports changed under the walk it makes for a latency
+// notification, which crashed programs as they ended.
+TEST(JackService, PortsComeAndGoWhileOtherClientsChangeTheGraph)
+{
+	REQUIRE_JACK();
+	GraphChurn churn;
+	ASSERT_TRUE(churn.Ok());
+	JackService* jack = JackService::Acquire("service test churned");
+	ASSERT_NE(jack, nullptr);
+	auto own = [&](JackPortDirection direction) {
+		return jack->FindPorts(JackPortType::Midi, direction, true);
+	};
+	size_t inputsBefore = own(JackPortDirection::Input).size();
+	for (int round = 0; round < 500; round++) {
+		status_t status;
+		std::string name = "from churn " + std::to_string(round);
+		jack_port_t* in = jack->RegisterPort(name.c_str(), JackPortType::Midi,
+			JackPortDirection::Input, &status);
+		ASSERT_NE(in, nullptr) << "round " << round << ": " << strerror_status(status);
+		jack_port_t* out = jack->RegisterPort(("to churn " + std::to_string(round)).c_str(),
+			JackPortType::Midi, JackPortDirection::Output, &status);
+		ASSERT_NE(out, nullptr) << "round " << round << ": " << strerror_status(status);
+		EXPECT_EQ(JackService::PortName(in), std::string(jack->ClientName()) + ":" + name);
+		if (round % 10 == 0) {
+			ASSERT_EQ(jack->Connect(churn.OutName(), JackService::PortName(in)), B_OK);
+		}
+		EXPECT_EQ(jack->UnregisterPort(in), B_OK);
+		EXPECT_EQ(jack->UnregisterPort(out), B_OK);
+	}
+	// What was unregistered is gone from the listings.
+	EXPECT_EQ(own(JackPortDirection::Input).size(), inputsBefore);
+	EXPECT_GT(churn.Changes(), 0);
+	jack->Release();
 }
