@@ -10,6 +10,13 @@
 // process hook moves as many whole messages into the port's buffer as the buffer takes
 // each period and leaves the rest for the next period, so a burst is paced by the
 // server and nothing is lost. Send() waits while the ring is full.
+// What JACK itself loses: an output port has one buffer, filled anew each period. When
+// the server misses a period it may still run this client for it, late, while a
+// receiver in another process never runs that period; what went out then is replaced
+// by the next period's messages before the receiver looks. The sender cannot tell
+// (the receiver may as well have run late and read it, so sending it again would
+// double it): over a server that misses periods, MIDI between programs can lose
+// messages.
 //
 // Lifetime: each holds a reference to the service it was opened on (its own, taken by
 // Open()) and releases it last. Both unregister their port when destroyed; an output
