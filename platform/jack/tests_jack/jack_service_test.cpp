@@ -464,3 +464,46 @@ TEST(JackService, PortsComeAndGoWhileOtherClientsChangeTheGraph)
 	EXPECT_GT(churn.Changes(), 0);
 	jack->Release();
 }
+
+TEST(JackService, APortGivenBackIsDisconnectedAndTakenBackUnderTheNextName)
+{
+	REQUIRE_JACK();
+	JackService* jack = JackService::Acquire("service test reuse");
+	ASSERT_NE(jack, nullptr);
+	ProbeClient probe;
+	ASSERT_TRUE(probe.Ok());
+	Tone tone;
+	tone.out = jack->RegisterPort("tone", JackPortType::Audio, JackPortDirection::Output);
+	ASSERT_NE(tone.out, nullptr);
+	ASSERT_EQ(jack->AddProcessHook(ToneHook, &tone), B_OK);
+	ASSERT_EQ(jack->Connect(JackService::PortName(tone.out), probe.InName()), B_OK);
+	ASSERT_EQ(jack->RemoveProcessHook(ToneHook, &tone), B_OK);
+	ASSERT_EQ(jack->UnregisterPort(tone.out), B_OK);
+
+	// Gone from the listings and from the probe's connections.
+	auto audioOutputs = jack->FindPorts(JackPortType::Audio, JackPortDirection::Output, true);
+	EXPECT_EQ(std::count(audioOutputs.begin(), audioOutputs.end(),
+		std::string(jack->ClientName()) + ":tone"), 0);
+	for (const std::string& name : audioOutputs)
+		EXPECT_EQ(name.rfind(std::string(jack->ClientName()) + ":", 0), std::string::npos)
+			<< name << " is listed after it was given back";
+	jack_port_t* probeIn = jack_port_by_name(jack->Client(), probe.InName().c_str());
+	ASSERT_NE(probeIn, nullptr);
+	EXPECT_EQ(jack_port_connected(probeIn), 0);
+
+	// A port of another type or direction is a new one; one of the same is taken back.
+	jack_port_t* midi = jack->RegisterPort("midi", JackPortType::Midi,
+		JackPortDirection::Output);
+	ASSERT_NE(midi, nullptr);
+	EXPECT_NE(midi, tone.out);
+	jack_port_t* again = jack->RegisterPort("again", JackPortType::Audio,
+		JackPortDirection::Output);
+	ASSERT_NE(again, nullptr);
+	EXPECT_EQ(again, tone.out);
+	EXPECT_EQ(JackService::PortName(again), std::string(jack->ClientName()) + ":again");
+	EXPECT_EQ(jack_port_connected(again), 0);
+	EXPECT_EQ(jack->Connect(JackService::PortName(again), probe.InName()), B_OK);
+	EXPECT_EQ(jack->UnregisterPort(again), B_OK);
+	EXPECT_EQ(jack->UnregisterPort(midi), B_OK);
+	jack->Release();
+}
