@@ -14,10 +14,16 @@
 
 // --- the shared core ---
 
+void LooperCore::AskDriverLocked()
+{
+	if (driver != nullptr && looper != nullptr && !drainAsked) {
+		drainAsked = true;
+		driver->MessageQueued(looper);
+	}
+}
+
 status_t LooperCore::Enqueue(BMessage* message, int32 handlerToken, bigtime_t timeout)
 {
-	BLooperDriver* notify = nullptr;
-	BLooper* target = nullptr;
 	{
 		std::unique_lock<std::mutex> lock(mutex);
 		auto full = [&] { return queue.size() >= capacity; };
@@ -40,12 +46,9 @@ status_t LooperCore::Enqueue(BMessage* message, int32 handlerToken, bigtime_t ti
 		}
 		queue.push_back(QueuedMessage{message, handlerToken, nextSerial++});
 		queueChanged.notify_all();
-		notify = driver;
-		target = looper;
 		// The driver is told with the mutex held so that the looper cannot go away
 		// meanwhile; drivers only schedule work, they do not dispatch here.
-		if (notify)
-			notify->MessageQueued(target);
+		AskDriverLocked();
 	}
 	return B_OK;
 }
@@ -105,8 +108,10 @@ void BLooperDriver::DetachAll()
 	for (LooperCore* core : cores) {
 		{
 			std::lock_guard<std::mutex> guard(core->mutex);
-			if (core->driver == this)
+			if (core->driver == this) {
 				core->driver = nullptr;
+				core->drainAsked = false;
+			}
 		}
 		core->Release();
 	}
@@ -276,8 +281,9 @@ status_t BLooper::AttachDriver(BLooperDriver* driver)
 	}
 	tDrivesLoopers = true;
 	std::lock_guard<std::mutex> guard(fCore->mutex);
+	fCore->drainAsked = false;
 	if (!fCore->queue.empty() && fCore->driver == driver)
-		driver->MessageQueued(this);
+		fCore->AskDriverLocked();
 	return B_OK;
 }
 
@@ -291,6 +297,7 @@ bool BLooper::DetachDriver()
 			return false;
 		driver = fCore->driver;
 		fCore->driver = nullptr;
+		fCore->drainAsked = false;
 		quitPosted = fCore->quitPosted;
 	}
 	if (driver)
@@ -358,6 +365,8 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 	uint64 limit;
 	{
 		std::lock_guard<std::mutex> guard(core->mutex);
+		// Messages queued from here on ask the driver again.
+		core->drainAsked = false;
 		limit = core->nextSerial;
 	}
 	int32 count = 0;
@@ -382,8 +391,14 @@ int32 BLooper::DispatchQueued(int32 maxMessages, bool* quitted)
 			EndDispatch();
 			return count;
 		}
-		if (!more || (maxMessages >= 0 && count >= maxMessages))
+		if (!more)
 			return count;
+		if (maxMessages >= 0 && count >= maxMessages) {
+			// A bounded drain leaves the rest for a later one.
+			std::lock_guard<std::mutex> guard(core->mutex);
+			core->AskDriverLocked();
+			return count;
+		}
 		if (!TryLockOrRetry())
 			return count;
 		QueuedMessage next;
@@ -472,8 +487,7 @@ status_t BLooper::DispatchWork(void (*work)(void*), void* data)
 	if (fQuitting && fDispatchDepth == 0) {
 		// Not deleted here: Qt may still be using the widget whose event this was.
 		std::lock_guard<std::mutex> guard(fCore->mutex);
-		if (fCore->driver)
-			fCore->driver->MessageQueued(this);
+		fCore->AskDriverLocked();
 	}
 	Unlock();
 	return B_OK;
@@ -553,8 +567,7 @@ void BLooper::Quit()
 		driven = core->driven;
 		if (driven) {
 			core->quitPosted = true;
-			if (core->driver)
-				core->driver->MessageQueued(this);
+			core->AskDriverLocked();
 		}
 	}
 	int32 held = core->lock.IsLocked() ? core->lock.CountLocks() : 0;

@@ -54,8 +54,10 @@ public:
 	BLooperDriver(const BLooperDriver&) = delete;
 	BLooperDriver& operator=(const BLooperDriver&) = delete;
 
-	// A message is waiting: arrange for DispatchQueued() to run on the driver's thread.
+	// Messages are waiting: arrange for DispatchQueued() to run on the driver's thread.
 	// Called from any thread, possibly with locks held: must not block or dispatch.
+	// Called once until that DispatchQueued() starts: messages queued meanwhile are
+	// part of the same drain.
 	virtual void MessageQueued(BLooper* looper) = 0;
 	// A dispatch found the looper locked by another thread and left its messages queued:
 	// arrange for DispatchQueued() to run again a little later (not at once: that would

@@ -36,12 +36,17 @@ struct LooperCore {
 	bool ended = false;      // the loop has stopped for good
 	bool driven = false;     // dispatched by a driver's thread (attached once)
 	bool quitPosted = false; // a driven looper was quit from another thread
+	bool drainAsked = false; // the driver was told of messages and has not dispatched since
 	uint64 nextSerial = 0;
 	BLooper* looper = nullptr;
 	BLooperDriver* driver = nullptr;   // called only with `mutex` held
 	thread_id thread = -1;
 	std::map<int32, BHandler*> handlers;   // token -> handler, for messengers
 	BLocker lock;                          // the looper lock
+
+	// With `mutex` held: tells the driver that messages wait, once until it next dispatches
+	// (a burst of posts wakes the driver's thread once, not once per message).
+	void AskDriverLocked();
 
 	void AddRef() { refs.fetch_add(1); }
 	void Release()

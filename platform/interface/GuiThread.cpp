@@ -10,6 +10,7 @@
 #include "interface/Window.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPointer>
 #include <QThread>
@@ -22,6 +23,17 @@ namespace {
 
 // A lock held by another thread is tried again after this long (never waited for).
 constexpr int kRetryMilliseconds = 2;
+// One drain handles at most this many messages, then lets Qt's own events (input,
+// painting) run before the rest: a burst of posts never freezes the window.
+constexpr int32 kMessagesPerDrain = 32;
+// Posts from other threads that come while the GUI thread has just drained are part of a
+// burst (a receive posting each patch as it arrives): they are handled together a
+// millisecond later instead of waking the GUI thread once per message. A post after a
+// quiet moment is handled at once.
+constexpr qint64 kBurstNanoseconds = 2'000'000;
+constexpr int kBatchMilliseconds = 1;
+
+QElapsedTimer gSinceDrain;   // GUI thread only
 
 void Drain(const BMessenger& target)
 {
@@ -29,18 +41,31 @@ void Drain(const BMessenger& target)
 	target.Target(&looper);
 	// Only this thread deletes loopers it drives, so the looper stays while we use it.
 	if (looper != nullptr)
-		looper->DispatchQueued();
+		looper->DispatchQueued(kMessagesPerDrain);
+	gSinceDrain.start();
+}
+
+void DrainSoon(const BMessenger& target)
+{
+	if (gSinceDrain.isValid() && gSinceDrain.nsecsElapsed() < kBurstNanoseconds)
+		QTimer::singleShot(kBatchMilliseconds, Qt::PreciseTimer, qApp, [target] { Drain(target); });
+	else
+		Drain(target);
 }
 
 class QtDriver : public BLooperDriver {
 public:
 	~QtDriver() override { DetachAll(); }
 
-	// Any thread, with the looper's queue guard held: only schedules.
+	// Any thread, with the looper's queue guard held: only schedules. The looper asks
+	// again only once this drain has started, so every post until then is part of it.
 	void MessageQueued(BLooper* looper) override
 	{
 		BMessenger target(nullptr, looper);
-		QMetaObject::invokeMethod(qApp, [target] { Drain(target); }, Qt::QueuedConnection);
+		if (IsGuiThread())   // the rest of a bounded drain, or a window posting to itself
+			QMetaObject::invokeMethod(qApp, [target] { Drain(target); }, Qt::QueuedConnection);
+		else
+			QMetaObject::invokeMethod(qApp, [target] { DrainSoon(target); }, Qt::QueuedConnection);
 	}
 
 	void RetryLater(BLooper* looper) override

@@ -249,3 +249,38 @@ TEST(DrivenLooper, ADriverThatGoesAwayDetachesItsLoopers)
 	window->Lock();
 	window->Quit();
 }
+
+TEST(DrivenLooper, ABurstOfPostsWakesTheDriverOnceAndNothingIsLeftBehind)
+{
+	auto* window = new Window("burst");
+	Driver driver;
+	ASSERT_EQ(window->AttachDriver(&driver), B_OK);
+	std::thread poster([&] {
+		for (int i = 0; i < 100; i++)
+			BMessenger(nullptr, window).SendMessage('brst');
+	});
+	poster.join();
+	EXPECT_EQ(driver.queued.load(), 1);
+
+	// A message posted while the drain runs was not part of it: the driver is asked again.
+	window->onMessage = [&](BMessage* message) {
+		if (message->what == 'brst' && window->codes.size() == 1) {
+			std::thread late([&] { BMessenger(nullptr, window).SendMessage('late'); });
+			late.join();
+		}
+	};
+	EXPECT_EQ(window->DispatchQueued(), 100);
+	EXPECT_EQ(driver.queued.load(), 2);
+	EXPECT_EQ(window->DispatchQueued(), 1);
+	EXPECT_EQ(window->codes.back(), uint32('late'));
+
+	// A bounded drain that stops early asks for the rest.
+	for (int i = 0; i < 3; i++)
+		window->PostMessage('more');
+	EXPECT_EQ(driver.queued.load(), 3);
+	EXPECT_EQ(window->DispatchQueued(2), 2);
+	EXPECT_EQ(driver.queued.load(), 4);
+	EXPECT_EQ(window->DispatchQueued(), 1);
+	window->Lock();
+	window->Quit();
+}

@@ -1,5 +1,6 @@
 #include "GuiTest.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -131,6 +132,58 @@ TEST_F(GuiTest, WindowsRunTheirMessagesOnTheGuiThreadWhoeverPosts)
 	BScreen screen(window);
 	EXPECT_TRUE(screen.IsValid());
 	EXPECT_GT(screen.Frame().Width(), 0);
+}
+
+// Posts from other threads come in bursts (a receive posts each patch as it arrives): the
+// GUI thread handles them in batches. None is lost or reordered, a synchronous request in
+// the middle of a burst is answered, and the window's own posts still run.
+TEST_F(GuiTest, BurstsOfPostsFromOtherThreadsAllArriveInOrder)
+{
+	auto* window = new TestWindow("Bursts");
+	window->Show();
+	std::vector<int32> numbers;
+	window->onMessage = [&](BMessage* message) {
+		int32 n = -1;
+		if (message->what == 'brst' && message->FindInt32("n", &n) == B_OK)
+			numbers.push_back(n);
+		else if (message->what == 'ask ')
+			message->SendReply('ansr');
+		else if (message->what == 'self')
+			window->PostMessage('own ');
+	};
+	constexpr int kBursts = 5, kPerBurst = 300;
+	std::atomic<bool> answered{true};
+	std::thread poster([&] {
+		BMessenger target(nullptr, window);
+		for (int burst = 0; burst < kBursts; burst++) {
+			for (int i = 0; i < kPerBurst; i++) {
+				BMessage message('brst');
+				message.AddInt32("n", burst * kPerBurst + i);
+				// A full queue makes the poster wait: nothing is dropped.
+				if (target.SendMessage(&message, BMessenger(), 10000000) != B_OK)
+					answered = false;
+				if (i == kPerBurst / 2) {
+					BMessage ask('ask '), reply;
+					if (target.SendMessage(&ask, &reply, 10000000, 10000000) != B_OK
+						|| reply.what != 'ansr')
+						answered = false;
+				}
+			}
+			target.SendMessage('self');
+			snooze(5000);   // a quiet moment between bursts
+		}
+	});
+	bool all = RunEventsUntil([&] {
+		return std::count(window->codes.begin(), window->codes.end(), uint32('own ')) == kBursts;
+	});
+	poster.join();
+	ASSERT_TRUE(all);
+	EXPECT_TRUE(answered.load());
+	ASSERT_EQ(numbers.size(), size_t(kBursts * kPerBurst));
+	for (int32 i = 0; i < kBursts * kPerBurst; i++)
+		ASSERT_EQ(numbers[i], i);
+	for (thread_id thread : window->threads)
+		EXPECT_EQ(thread, find_thread(nullptr));
 }
 
 TEST_F(GuiTest, QuittingAsksEveryWindowInOrderAndStopsAtARefusal)
