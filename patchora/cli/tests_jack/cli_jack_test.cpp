@@ -29,6 +29,20 @@ std::string ReadAll(const std::string& path)
     return text.str();
 }
 
+// Where two libraries part: the first line that differs in each, with its number.
+std::string FirstDifference(const std::string& a, const std::string& b)
+{
+    std::istringstream aLines(a), bLines(b);
+    std::string aLine, bLine;
+    for (int number = 1;; number++) {
+        bool aMore = bool(std::getline(aLines, aLine)), bMore = bool(std::getline(bLines, bLine));
+        if (!aMore && !bMore) return "no line differs";
+        if (!aMore || !bMore || aLine != bLine)
+            return "line " + std::to_string(number) + ": sent '" + aLine.substr(0, 200) + "', received '" +
+                bLine.substr(0, 200) + "'";
+    }
+}
+
 // The full names of a simulator's two ports, as 'patchora ports' lists them.
 bool FindPorts(const std::string& home, const std::string& client, std::string* in, std::string* out)
 {
@@ -91,7 +105,9 @@ TEST(CliJack, LibraryTravelsBetweenInstrumentsUnchanged)
     ASSERT_EQ(0, second.status) << second.err;
     std::string aText = ReadAll(dir + "/a.lib"), bText = ReadAll(dir + "/b.lib");
     EXPECT_GT(aText.size(), 200000u);
-    EXPECT_TRUE(aText == bText) << "the library received back differs from the one sent";
+    EXPECT_TRUE(aText == bText) << "the library received back differs from the one sent: "
+                                << FirstDifference(aText, bText) << "\nsend: " << sent.err
+                                << "\nsecond receive: " << second.err;
 
     // An instrument that does not answer (another device id): the alert text, a failure,
     // and no library, since nothing came.
