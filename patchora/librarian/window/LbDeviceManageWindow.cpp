@@ -43,6 +43,7 @@
 #include <QDropEvent>
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -67,6 +68,9 @@ constexpr int kPatchRole = Qt::UserRole; // the item's LbPatchI*
 constexpr int kNumberRole = Qt::UserRole + 1; // the item's patch number
 constexpr bigtime_t kEndPostTimeout = 10000000;
 constexpr float kProgressSteps = 100;
+// While patches stream in (a receive from a fast instrument brings dozens a millisecond),
+// the patch list is painted at most this often instead of after every few of them.
+constexpr int kStreamPaintMilliseconds = 40;
 
 // A pointer the window gets in messages, as an item keeps it.
 template <typename T> T* ItemPointer(const QListWidgetItem* item, int role)
@@ -611,6 +615,14 @@ void LbDeviceManageWindow::UpdateMenus()
     mItems[LB_DMW_RECEIVE_SELECTED]->setText(QString::fromStdString("Receive " + what));
 }
 
+void LbDeviceManageWindow::HoldListPaints()
+{
+    if (!mPatchList->viewport()->updatesEnabled()) return;
+    mPatchList->viewport()->setUpdatesEnabled(false);
+    QTimer::singleShot(kStreamPaintMilliseconds, mPatchList,
+                       [list = mPatchList] { list->viewport()->setUpdatesEnabled(true); });
+}
+
 void LbDeviceManageWindow::PatchArrived(BMessage* message)
 {
     LbBankSnapshotI* bank = nullptr;
@@ -639,6 +651,7 @@ void LbDeviceManageWindow::PatchArrived(BMessage* message)
         for (int i = 0; i < count && row < 0; i++)
             if (mPatchList->item(i)->data(kNumberRole).toInt() == number) row = i;
     }
+    HoldListPaints();
     if (row >= 0) {
         QListWidgetItem* item = mPatchList->item(row);
         item->setText(label);
@@ -983,6 +996,7 @@ void LbDeviceManageWindow::WorkEnded()
 {
     mLibrarian->WaitForWorker();
     mRunning = false;
+    mPatchList->viewport()->setUpdatesEnabled(true);   // the whole list at once, not later
     ApplyStatus();
     UpdateMenus();
     if (mOfflineDevice) SayWhyOffline();

@@ -138,6 +138,7 @@ private:
     void UpdateMenus();
     void UpdateTitle();
     void PatchArrived(BMessage* message);
+    void HoldListPaints();
     void ApplyStatus();
 
     void StartPatchThread(int32 type, bool all);

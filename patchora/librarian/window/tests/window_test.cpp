@@ -244,6 +244,8 @@ TEST_F(LibrarianWindowTest, ReceiveAllFillsTheListsAndSaveAsWritesWhatShowReads)
     banks->setCurrentRow(0);
     RunPendingEvents();
     ASSERT_TRUE(WaitIdle(window));
+    // Painted at a calm pace while the patches streamed in; at once when they stop.
+    EXPECT_TRUE(patches->viewport()->updatesEnabled());
     EXPECT_EQ("Requesting 400 patches...", window->LastStatusText());
     EXPECT_TRUE(alerts.empty()) << alerts.front().text;
 
