@@ -44,6 +44,7 @@ bool HaveMido();
 std::vector<ReadMidiEvent> ReadMidiWithMido(const std::string& path, bool& ok,
                                             std::string* format = nullptr);
 
-// A fresh temporary folder (removed by the caller with RemoveFolder).
+// A fresh temporary folder for a benchmark (removed by the caller with RemoveFolder);
+// tests use testing/ScratchDir.h, which removes its folder also when a test fails.
 std::string MakeScratchFolder();
 void RemoveFolder(const std::string& path);

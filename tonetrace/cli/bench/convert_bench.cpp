@@ -17,8 +17,13 @@ namespace {
 
 // A minute of a flute playing a scale up and down, rendered once.
 const std::string& Phrase() {
+  // Removed when the program ends.
+  static const struct Folder {
+    std::string path = MakeScratchFolder();
+    ~Folder() { RemoveFolder(path); }
+  } folder;
   static const std::string path = [] {
-    const std::string dir = MakeScratchFolder();
+    const std::string& dir = folder.path;
     std::vector<PhraseNote> notes;
     const int scale[] = {72, 74, 76, 77, 79, 81, 83, 84, 83, 81, 79, 77, 76, 74};
     for (int i = 0; i < 120; ++i)

@@ -7,6 +7,7 @@
 #include "cli/NoteCleaner.h"
 #include "cli/NotesCommand.h"
 #include "testing/PhraseRenderer.h"
+#include "testing/ScratchDir.h"
 
 namespace {
 
@@ -111,8 +112,9 @@ TEST(NoteCleaner, NothingInGivesNothingOut) {
 // the tolerance of scripts/eval-notes) and pitches, and few others.
 TEST(NoteCleaner, ListsThePlayedNotesOfRenderedInstruments) {
   if (!CanRenderPhrases()) GTEST_SKIP() << "fluidsynth or a General MIDI SoundFont is missing";
-  const std::string dir = MakeScratchFolder();
-  ASSERT_FALSE(dir.empty());
+  ScratchDir scratch("tonetrace-notes");
+  ASSERT_TRUE(scratch.Valid());
+  const std::string& dir = scratch.Path();
   const struct {
     const char* name;
     int program, preset;
@@ -152,7 +154,6 @@ TEST(NoteCleaner, ListsThePlayedNotesOfRenderedInstruments) {
     EXPECT_GE(matched, played - 1) << p.name << "\n" << Listing(found);
     EXPECT_LE(found.size(), score.size() + 1) << p.name << "\n" << Listing(found);
   }
-  RemoveFolder(dir);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "cli/CommandLine.h"
 #include "cli/NotesCommand.h"
 #include "testing/PhraseRenderer.h"
+#include "testing/ScratchDir.h"
 
 namespace {
 
@@ -55,9 +56,8 @@ std::vector<Line> ParseTsv(const std::string& text) {
 
 class NotesCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override { mDir = MakeScratchFolder(); ASSERT_FALSE(mDir.empty()); }
-  void TearDown() override { RemoveFolder(mDir); }
-  std::string Path(const std::string& name) const { return mDir + "/" + name; }
+  void SetUp() override { ASSERT_TRUE(mScratch.Valid()); }
+  std::string Path(const std::string& name) const { return mScratch.File(name); }
 
   // A 16-bit file; `left(i)` and `right(i)` give sample i of each channel (-1..1).
   template <typename L, typename R>
@@ -88,7 +88,7 @@ class NotesCommandTest : public ::testing::Test {
     return WriteFile(name, rate, 1, seconds, s, s);
   }
 
-  std::string mDir;
+  ScratchDir mScratch{"tonetrace-notes-command"};
 };
 
 TEST_F(NotesCommandTest, CommandLineIsCheckedWithClearMessages) {
@@ -182,7 +182,7 @@ TEST_F(NotesCommandTest, BadInputGivesAMessageOrAnEmptyList) {
       {Path("empty.wav"), "empty"},
       {Path("words.wav"), "not a sound file"},
       {Path("missing.wav"), "No such file"},
-      {mDir, "folder"},
+      {mScratch.Path(), "folder"},
       {slow, "sample rate 4000 Hz is outside"},
       {fast, "sample rate 200000 Hz is outside"},
   };
