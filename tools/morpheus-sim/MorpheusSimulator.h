@@ -21,8 +21,7 @@
 // ignores what is not for it.
 //
 // Threads: every method may be called from any thread; calls are serialised.
-#ifndef MORPHEUS_SIM_MORPHEUSSIMULATOR_H
-#define MORPHEUS_SIM_MORPHEUSSIMULATOR_H
+#pragma once
 
 #include "MorpheusSysex.h"
 
@@ -125,5 +124,3 @@ private:
 };
 
 }  // namespace morpheus_sim
-
-#endif

@@ -5,8 +5,7 @@
 // the bank at 6, the name in the first byte of the 12 words at 7-30, signed 14-bit
 // parameter words (low 7 bits first) from 7 on, and a checksum in their last byte: the
 // sum of bytes 7 to length-2, low 7 bits.
-#ifndef MORPHEUS_SIM_MORPHEUSSYSEX_H
-#define MORPHEUS_SIM_MORPHEUSSYSEX_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -78,5 +77,3 @@ Message NewDump(const DumpLayout& layout, uint8_t deviceId, uint8_t number, uint
 int WordIndexForParameter(const DumpLayout& layout, int parameterNumber);
 
 }  // namespace morpheus_sim
-
-#endif

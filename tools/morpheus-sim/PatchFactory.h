@@ -1,7 +1,6 @@
 // The simulator's factory-like patches: well-formed dumps with names of their own and
 // values inside the ranges the instrument's parameters have.
-#ifndef MORPHEUS_SIM_PATCHFACTORY_H
-#define MORPHEUS_SIM_PATCHFACTORY_H
+#pragma once
 
 #include "MorpheusSysex.h"
 
@@ -23,5 +22,3 @@ Message MakeFactoryHyperpreset(uint8_t deviceId, uint8_t number);
 Message MakeFactoryMidimap(uint8_t deviceId, uint8_t number);
 
 }  // namespace morpheus_sim
-
-#endif

@@ -7,8 +7,7 @@
 //   effect list (0x55):     list A then list B, each a count and its effects: id, 12 name
 //                           bytes, parameter count, parameters of 17 bytes (11 name
 //                           bytes, low, high, limit).
-#ifndef MORPHEUS_SIM_SIMLISTS_H
-#define MORPHEUS_SIM_SIMLISTS_H
+#pragma once
 
 #include "MorpheusSysex.h"
 
@@ -54,5 +53,3 @@ bool IsInstrumentList(const Message& list);
 std::vector<int> InstrumentIds(const Message& list);
 
 }  // namespace morpheus_sim
-
-#endif

@@ -1,6 +1,5 @@
 // The command line of the morpheus-sim program.
-#ifndef MORPHEUS_SIM_SIMOPTIONS_H
-#define MORPHEUS_SIM_SIMOPTIONS_H
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -32,5 +31,3 @@ std::string UsageText(const char* program);
 std::string DefaultInstrumentListPath();
 
 }  // namespace morpheus_sim
-
-#endif

@@ -2,8 +2,7 @@
 // answers through, registered with the MIDI roster under one name, so that the user finds
 // them like the ports of an instrument (FindConsumer(name) takes its requests,
 // FindProducer(name) delivers its replies).
-#ifndef MORPHEUS_SIM_SIMULATORENDPOINTS_H
-#define MORPHEUS_SIM_SIMULATORENDPOINTS_H
+#pragma once
 
 #include "MorpheusSimulator.h"
 
@@ -51,5 +50,3 @@ private:
 };
 
 }  // namespace morpheus_sim
-
-#endif

@@ -1,6 +1,5 @@
 // Reading raw System Exclusive files (.syx): any number of framed messages back to back.
-#ifndef MORPHEUS_SIM_SYXFILE_H
-#define MORPHEUS_SIM_SYXFILE_H
+#pragma once
 
 #include "MorpheusSysex.h"
 
@@ -21,5 +20,3 @@ std::vector<Message> SplitSystemExclusive(const uint8_t* data, size_t length);
 bool ReadSyxFile(const std::string& path, std::vector<Message>& messages, std::string& error);
 
 }  // namespace morpheus_sim
-
-#endif

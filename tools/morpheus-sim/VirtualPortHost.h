@@ -3,8 +3,7 @@
 // "Client:MIDI In" and "Client:MIDI Out" of one client). The MIDI kit splits incoming
 // bytes into messages, runs the simulator on the input's delivery thread and paces the
 // replies so that the MIDI system loses none.
-#ifndef MORPHEUS_SIM_VIRTUALPORTHOST_H
-#define MORPHEUS_SIM_VIRTUALPORTHOST_H
+#pragma once
 
 #include "MorpheusSimulator.h"
 
@@ -42,5 +41,3 @@ private:
 };
 
 }  // namespace morpheus_sim
-
-#endif
