@@ -932,7 +932,8 @@ void LbDeviceManageWindow::StartOpen(const BMessage* message)
     for (int32 i = 0; message->FindRef("refs", i, &ref) == B_OK; i++) paths.push_back(ref.path);
     if (paths.empty()) return;
     if (mRunning) {
-        printf("LbDeviceManageWindow: busy; %s not opened\n", paths.front().c_str());
+        // Opened when the work in hand ends, as if dropped then.
+        mOpenLater.insert(mOpenLater.end(), paths.begin(), paths.end());
         return;
     }
     if (!mOffline)
@@ -1000,6 +1001,15 @@ void LbDeviceManageWindow::WorkEnded()
     ApplyStatus();
     UpdateMenus();
     if (mOfflineDevice) SayWhyOffline();
+    if (!mOpenLater.empty()) {
+        BMessage refs(B_REFS_RECEIVED);
+        for (const std::string& path : mOpenLater) {
+            entry_ref ref(path.c_str());
+            refs.AddRef("refs", &ref);
+        }
+        mOpenLater.clear();
+        PostMessage(&refs);
+    }
     if (!mOpenProblems.empty()) {
         std::string text;
         for (const std::string& problem : mOpenProblems)

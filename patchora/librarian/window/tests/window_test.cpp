@@ -490,6 +490,23 @@ void Open(LbDeviceManageWindow* window, const std::vector<std::string>& paths)
 
 } // namespace
 
+// A file dropped while a receive runs is not lost: it opens once the receive ends.
+TEST_F(LibrarianWindowTest, AFileDroppedDuringAReceiveOpensWhenItEnds)
+{
+    morpheus_sim::MorpheusSimulator dumps(0);
+    std::string library = scratch.File("dropped.lib");
+    WriteFile(library, PresetLibrary(dumps, {0, 1, 2}));
+    LbDeviceI* device = AddMorpheus();
+    LbDeviceManageWindow* window = ManageWindow(device);
+    Post(window, LB_DMW_RECEIVE_ALL);
+    ASSERT_TRUE(window->IsRunning());
+    Open(window, {library});
+    EXPECT_EQ("", window->FilePath());
+    ASSERT_TRUE(RunEventsUntil([&] { return window->FilePath() == library && !window->IsRunning(); }, 60))
+        << "the dropped file was not opened after the receive";
+    EXPECT_TRUE(alerts.empty()) << alerts.front().text;
+}
+
 TEST_F(LibrarianWindowTest, ALibraryWithoutItsInstrumentOpensOfflineUntilOneIsAdded)
 {
     morpheus_sim::MorpheusSimulator dumps(0);
