@@ -933,7 +933,8 @@ void LbDeviceManageWindow::StartOpen(const BMessage* message)
     if (paths.empty()) return;
     if (mRunning) {
         // Opened when the work in hand ends, as if dropped then.
-        mOpenLater.insert(mOpenLater.end(), paths.begin(), paths.end());
+        if (!mOpenLater) mOpenLater = std::make_unique<BMessage>(B_REFS_RECEIVED);
+        for (int32 i = 0; message->FindRef("refs", i, &ref) == B_OK; i++) mOpenLater->AddRef("refs", &ref);
         return;
     }
     if (!mOffline)
@@ -1001,14 +1002,9 @@ void LbDeviceManageWindow::WorkEnded()
     ApplyStatus();
     UpdateMenus();
     if (mOfflineDevice) SayWhyOffline();
-    if (!mOpenLater.empty()) {
-        BMessage refs(B_REFS_RECEIVED);
-        for (const std::string& path : mOpenLater) {
-            entry_ref ref(path.c_str());
-            refs.AddRef("refs", &ref);
-        }
-        mOpenLater.clear();
-        PostMessage(&refs);
+    if (mOpenLater) {
+        PostMessage(mOpenLater.get());
+        mOpenLater.reset();
     }
     if (!mOpenProblems.empty()) {
         std::string text;

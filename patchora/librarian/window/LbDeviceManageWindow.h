@@ -179,7 +179,7 @@ private:
     bool mQuitWhenIdle = false;
     // Problems of the document last opened, told once its worker has ended.
     std::vector<std::string> mOpenProblems;
-    std::vector<std::string> mOpenLater;   // files dropped while a worker ran
+    std::unique_ptr<BMessage> mOpenLater;   // refs of files dropped while a worker ran
     std::unique_ptr<BFilePanel> mOpenPanel;
     std::unique_ptr<BFilePanel> mSavePanel;
 

@@ -1,33 +1,29 @@
-// Helpers for tests of windows: an application per test (offscreen) and a way to let
-// Qt's event loop run until something happened.
+// Helpers for tests of windows: an application per test (offscreen), Qt's event loop run
+// until something happened (EventLoop.h), alerts recorded and answered.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
+#include <deque>
 #include <memory>
+#include <vector>
 
+#include "EventLoop.h"
+#include "interface/Alert.h"
 #include "interface/Application.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-
-// Runs Qt's events until done() holds or the time-out (generous: the machine may be slow)
-// passes; returns done().
-inline bool RunEventsUntil(const std::function<bool()>& done, double seconds = 20.0)
+// An alert presenter that records each alert in `alerts` and answers with the next of
+// `answers` (0 when none is left), for SetAlertPresenter.
+inline AlertPresenter RecordAlerts(std::vector<AlertRequest>* alerts, std::deque<int32>* answers)
 {
-	auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-	while (!done() && std::chrono::steady_clock::now() < end)
-		QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-	return done();
-}
-
-// Lets the events queued now (and those they queue at once) run.
-inline void RunPendingEvents()
-{
-	for (int i = 0; i < 5; i++)
-		QCoreApplication::processEvents(QEventLoop::AllEvents);
+	return [alerts, answers](const AlertRequest& alert) {
+		alerts->push_back(alert);
+		if (answers->empty())
+			return int32(0);
+		int32 answer = answers->front();
+		answers->pop_front();
+		return answer;
+	};
 }
 
 class GuiTest : public testing::Test {

@@ -55,15 +55,7 @@ protected:
     void SetUp() override
     {
         GuiTest::SetUp();
-        // Alerts are recorded and answered from `answers` (0 when none is left).
-        SetAlertPresenter([this](const AlertRequest& alert) {
-            alerts.push_back(alert);
-            if (answers.empty())
-                return 0;
-            int32 answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        SetAlertPresenter(RecordAlerts(&alerts, &answers));
         ASSERT_TRUE(scratch.Valid());
         dir = scratch.Path();
         window = new ThudWindow(BRect(50, 50, 560, 515));

@@ -57,13 +57,7 @@ protected:
         options.simulate = simulate;
         app = std::make_unique<LbApplication>(0, nullptr, options);
         EXPECT_EQ(app->InitCheck(), B_OK);
-        SetAlertPresenter([this](const AlertRequest& alert) {
-            alerts.push_back(alert);
-            if (answers.empty()) return int32(0);
-            int32 answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        SetAlertPresenter(RecordAlerts(&alerts, &answers));
         RunPendingEvents();
         return app.get();
     }

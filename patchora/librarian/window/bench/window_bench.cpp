@@ -7,6 +7,7 @@
 #include "app/Message.h"
 #include "devices/morpheus/LbEmuMorpheusAddon.h"
 #include "interface/Application.h"
+#include "interface/tests/EventLoop.h"
 #include "kernel/OS.h"
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbDataI.h"
@@ -27,37 +28,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <string>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QListWidget>
 #include <QTimer>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Runs the GUI thread's events until done() holds or the time-out passes, sleeping while
-// none come as an application's event loop does (processEvents with a time limit would
-// spin, taking a core from the receive it measures).
-bool RunEventsUntil(const std::function<bool()>& done, double seconds)
-{
-    Clock::time_point end = Clock::now() +
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    QTimer timeoutCheck;   // wakes the loop now and then so that the time-out is seen
-    timeoutCheck.start(20);
-    while (!done() && Clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-void RunPendingEvents()
-{
-    for (int i = 0; i < 5; i++) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
 
 // The window, timing its own handling of each message.
 class TimedWindow : public LbDeviceManageWindow {

@@ -75,13 +75,7 @@ protected:
         LbInstallFileTypes();
         GuiTest::SetUp();
         LbInstallDesktopAlerts();  // the model's alerts too, as in the program
-        SetAlertPresenter([this](const AlertRequest& alert) {
-            alerts.push_back(alert);
-            if (answers.empty()) return int32(0);
-            int32 answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        SetAlertPresenter(RecordAlerts(&alerts, &answers));
         addons = std::make_unique<LbDeviceAddons>();
         addons->AddAddon(new LbEmuMorpheusAddon);
         studio = std::make_unique<LbMidiStudio>(addons.get());
