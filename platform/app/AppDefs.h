@@ -14,5 +14,6 @@ enum : uint32 {
 	B_REFS_RECEIVED = '_RRC',
 	B_SAVE_REQUESTED = 'SAVE',
 	B_SIMPLE_DATA = 'DATA',
+	B_SILENT_RELAUNCH = 'AREL',   // a single-launch program started again without documents
 	B_NODE_MONITOR = 'NDMN',
 };
