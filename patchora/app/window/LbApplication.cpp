@@ -4,6 +4,7 @@
 #include "app/LbSettingsFile.h"
 #include "app/LbXmlStream.h"
 #include "app/Message.h"
+#include "app/SingleLaunch.h"
 #include "app/window/LbDesktopAlerts.h"
 #include "app/window/LbDesktopArgs.h"
 #include "app/window/LbGlobals.h"
@@ -308,6 +309,7 @@ void LbApplication::MessageReceived(BMessage* message)
         break;
     }
     case LB_MSG_OPEN_STUDIO:
+    case B_SILENT_RELAUNCH:
         ShowStudioWindow();
         break;
     case ORB_LOOK_CHANGED:
@@ -381,8 +383,60 @@ void LbApplication::OpenWindow(const std::string& name)
     if (name == "add-device") StudioWindow()->PostMessage(LB_MSG_SHOW_ADD_DEVICE);
 }
 
+std::string LbSingleLaunchName()
+{
+    // The folder as the file system sees it: two spellings of one folder are one name.
+    BPath settings;
+    settings_file_path(kLbSettingsDirectory, "state", &settings, false);
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::weakly_canonical(
+        std::filesystem::path(settings.Path() ? settings.Path() : "").parent_path(), error);
+    return std::string(kLbSignature) + "\n" + folder.string();
+}
+
+BMessage LbHandOffMessage(const std::vector<std::string>& files)
+{
+    if (files.empty()) return BMessage(B_SILENT_RELAUNCH);
+    BMessage refs(B_REFS_RECEIVED);
+    for (const std::string& file : files) {
+        std::error_code error;
+        std::filesystem::path path = std::filesystem::absolute(file, error);
+        entry_ref ref(error ? file.c_str() : path.c_str());
+        refs.AddRef("refs", &ref);
+    }
+    return refs;
+}
+
+status_t LbServeLaterStarts(SingleLaunch* launch)
+{
+    return launch->Serve(be_app_messenger, {B_REFS_RECEIVED, B_SILENT_RELAUNCH});
+}
+
 int LbRunDesktop(const char* program, const LbDesktopArgs& args)
 {
+    // A later start waits this long for the running copy, which answers once it has
+    // started (its devices may take a while) or gone (its name is then free).
+    constexpr bigtime_t kHandOffTimeout = 30000000;
+    SingleLaunch launch(LbSingleLaunchName());
+    status_t claim = launch.Claim(LbHandOffMessage(args.files), kHandOffTimeout);
+    if (claim == B_ALREADY_RUNNING) {
+        printf("patchora: already running; %s\n",
+               args.files.empty() ? "its studio window comes forward"
+                                  : "the documents open in it");
+        if (args.simulate || !args.open.empty())
+            fprintf(stderr, "patchora: --simulate and --open apply to a new start only\n");
+        return 0;
+    }
+    if (claim == B_TIMED_OUT || claim == B_NOT_ALLOWED) {
+        fprintf(stderr,
+                "patchora: another patchora with these settings is running but %s; quit it "
+                "first\n",
+                claim == B_TIMED_OUT ? "does not answer" : "refused the documents");
+        return 1;
+    }
+    if (claim != B_OK)
+        fprintf(stderr, "patchora: cannot tell whether patchora runs already (%s); starting\n",
+                strerror_status(claim));
     // The application sees the documents only: they arrive as refs.
     std::vector<char*> argv {const_cast<char*>(program)};
     for (const std::string& file : args.files) argv.push_back(const_cast<char*>(file.c_str()));
@@ -398,6 +452,7 @@ int LbRunDesktop(const char* program, const LbDesktopArgs& args)
         delete app;
         return 1;
     }
+    if (launch.Claimed()) LbServeLaterStarts(&launch);
     app->Run();
     delete app;
     return 0;

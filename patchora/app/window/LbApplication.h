@@ -16,8 +16,12 @@
 // devices go, each writing what it learned into its cache file.
 //
 // Messages: 'nwdv' (a new device, see LbGlobalsI.h), B_REFS_RECEIVED, B_ABOUT_REQUESTED
-// (the about window), 'iOst' (the studio window); 'aCPr' (a look change) and 'aDiR' (a
-// device left the studio) are passed on to every window.
+// (the about window), 'iOst' and B_SILENT_RELAUNCH (the studio window); 'aCPr' (a look
+// change) and 'aDiR' (a device left the studio) are passed on to every window.
+//
+// One copy runs per user and settings folder (LbRunDesktop): a later start hands its
+// documents over (B_REFS_RECEIVED), or B_SILENT_RELAUNCH when it has none, and ends, so
+// that two copies never both drive the instruments and write the settings documents.
 //
 // Threads: GUI thread. Other threads reach it by posting.
 #include "app/Messenger.h"
@@ -26,6 +30,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class LbDeviceAddons;
 class LbDeviceI;
@@ -33,6 +38,7 @@ class LbGlobals;
 class LbImageManager;
 class LbMidiStudio;
 class LbPreferences;
+class SingleLaunch;
 namespace morpheus_sim {
 class SimulatorEndpoints;
 }
@@ -109,5 +115,13 @@ private:
 // The running LbApplication, or null.
 LbApplication* LbApp();
 
-// patchora on the desktop: runs the application until it quits; the exit status.
+// patchora on the desktop: runs the application until it quits, or hands the documents
+// to the copy already running; the exit status.
 int LbRunDesktop(const char* program, const struct LbDesktopArgs& args);
+
+// The name the running copy holds: the program's signature and its settings folder.
+std::string LbSingleLaunchName();
+// What a later start hands over: its documents (absolute paths), or B_SILENT_RELAUNCH.
+BMessage LbHandOffMessage(const std::vector<std::string>& files);
+// From a claim of LbSingleLaunchName(): later starts' messages reach the application.
+status_t LbServeLaterStarts(SingleLaunch* launch);

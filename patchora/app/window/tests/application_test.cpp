@@ -2,6 +2,7 @@
 // its windows, over the simulator in this process, with settings in a scratch folder.
 #include "app_fixture.h"
 
+#include "app/SingleLaunch.h"
 #include "app/window/LbGlobals.h"
 #include "app/window/LbWindowState.h"
 #include "controls/LbMessageArea.h"
@@ -16,6 +17,9 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -270,6 +274,50 @@ TEST_F(AppTest, ThreeLibrariesOnTheCommandLineMakeThreeLibrarianWindows)
         pictures++;
     // The studio window (no window came from a last session) and one per library.
     EXPECT_EQ(pictures, 4u) << output;
+}
+
+TEST_F(AppTest, ALaterStartHandsItsDocumentsToTheRunningCopyAndEnds)
+{
+    std::string library = MakeLibrary("a.lib");
+    if (library.empty()) GTEST_SKIP() << "no device dump among the fixtures (SUITE_FIXTURES_DIR)";
+    // This process is the running copy, serving later starts as the program's does.
+    Start();
+    SingleLaunch launch(LbSingleLaunchName());
+    ASSERT_EQ(launch.Claim(BMessage(B_SILENT_RELAUNCH), 1000000), B_OK);
+    ASSERT_EQ(LbServeLaterStarts(&launch), B_OK);
+    // The program started again from another folder, with the document's relative name;
+    // it ends at once instead of running a second copy on the same settings (which the
+    // time-out would end, failing the test).
+    auto startAgain = [&](const std::string& arguments, std::string* output) {
+        std::atomic<int> status {-1};
+        std::thread later([&] {
+            status = Run("cd '" + scratch.Path() + "' && ASAN_OPTIONS=detect_leaks=0 "
+                         "QT_QPA_PLATFORM=offscreen SUITE_MIDI_API=none timeout 60 '" +
+                             PATCHORA_PATH + "' " + arguments + " 2>&1",
+                         output);
+        });
+        EXPECT_TRUE(RunEventsUntil([&] { return status != -1; }, 60));
+        later.join();
+        return status.load();
+    };
+    std::string output;
+    EXPECT_EQ(startAgain("a.lib", &output), 0) << output;
+    EXPECT_NE(output.find("patchora: already running; the documents open in it"),
+              std::string::npos)
+        << output;
+    ASSERT_TRUE(RunEventsUntil([&] {
+        auto windows = Windows<LbDeviceManageWindow>();
+        return windows.size() == 1 && !windows[0]->FilePath().empty() &&
+            !windows[0]->IsRunning();
+    }));
+    EXPECT_EQ(Windows<LbDeviceManageWindow>()[0]->FilePath(), library);
+    // Started again without documents while its studio window is closed: it comes back.
+    BMessenger studio(nullptr, Studio());
+    Studio()->PostMessage(B_QUIT_REQUESTED);
+    ASSERT_TRUE(RunEventsUntil([&] { return !studio.IsValid(); }));
+    EXPECT_EQ(startAgain("", &output), 0) << output;
+    EXPECT_NE(output.find("its studio window comes forward"), std::string::npos) << output;
+    EXPECT_TRUE(RunEventsUntil([&] { return Studio() != nullptr; }));
 }
 
 TEST_F(AppTest, ClosingTheOnlyWindowQuitsAndTheStateThenHoldsNoWindow)
