@@ -216,15 +216,10 @@ status_t SingleLaunch::Claim(const BMessage& handOff, bigtime_t timeout)
 {
 	if (fSocket >= 0)
 		return B_OK;
-	ssize_t flatSize = handOff.FlattenedSize();
-	if (flatSize <= 0 || flatSize > ssize_t(kMaxHandOffSize))
-		return B_BAD_VALUE;
-	std::string flat(size_t(flatSize), '\0');
-	if (handOff.Flatten(flat.data(), flatSize) != B_OK)
-		return B_BAD_VALUE;
 	sockaddr_un address;
 	socklen_t length = MakeAddress(fAddress, &address);
 	bigtime_t deadline = system_time() + std::max<bigtime_t>(timeout, 0);
+	std::string flat;
 	for (;;) {
 		int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
 		if (fd < 0)
@@ -241,6 +236,15 @@ status_t SingleLaunch::Claim(const BMessage& handOff, bigtime_t timeout)
 		close(fd);
 		if (error != EADDRINUSE)
 			return B_ERROR;
+		// Held: hand the message over (too large a one is refused here, not sent).
+		if (flat.empty()) {
+			ssize_t flatSize = handOff.FlattenedSize();
+			if (flatSize <= 0 || flatSize > ssize_t(kMaxHandOffSize))
+				return B_BAD_VALUE;
+			flat.resize(size_t(flatSize));
+			if (handOff.Flatten(flat.data(), flatSize) != B_OK)
+				return B_BAD_VALUE;
+		}
 		switch (HandOff(address, length, flat, deadline)) {
 			case HandOffResult::kTaken:
 				return B_ALREADY_RUNNING;

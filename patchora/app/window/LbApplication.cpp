@@ -434,6 +434,11 @@ int LbRunDesktop(const char* program, const LbDesktopArgs& args)
                 claim == B_TIMED_OUT ? "does not answer" : "refused the documents");
         return 1;
     }
+    if (claim == B_BAD_VALUE) {
+        fprintf(stderr, "patchora: too many documents to hand to the running patchora; "
+                        "open fewer at a time\n");
+        return 2;
+    }
     if (claim != B_OK)
         fprintf(stderr, "patchora: cannot tell whether patchora runs already (%s); starting\n",
                 strerror_status(claim));

@@ -207,6 +207,9 @@ TEST_F(SingleLaunchTest, WhatTheRunningCopyDoesNotTakeIsRefusedAndItServesOn)
 	huge.AddString("path", big.c_str());
 	SingleLaunch tooBig(UniqueName("refusing"));
 	EXPECT_EQ(tooBig.Claim(huge, 5000000), B_BAD_VALUE);
+	// (while the name is free, the size does not matter: nothing is sent)
+	SingleLaunch bigButFirst(UniqueName("refusing-free"));
+	EXPECT_EQ(bigButFirst.Claim(huge, 1000000), B_OK);
 	EXPECT_TRUE(inbox->Messages().empty());
 	// Still serving.
 	SingleLaunch fine(UniqueName("refusing"));
