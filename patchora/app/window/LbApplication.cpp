@@ -394,7 +394,10 @@ std::string LbSingleLaunchName()
     return std::string(kLbSignature) + "\n" + folder.string();
 }
 
-BMessage LbHandOffMessage(const std::vector<std::string>& files)
+namespace {
+
+// What a later start hands over: its documents (absolute paths), or B_SILENT_RELAUNCH.
+BMessage HandOffMessage(const std::vector<std::string>& files)
 {
     if (files.empty()) return BMessage(B_SILENT_RELAUNCH);
     BMessage refs(B_REFS_RECEIVED);
@@ -407,6 +410,8 @@ BMessage LbHandOffMessage(const std::vector<std::string>& files)
     return refs;
 }
 
+} // namespace
+
 status_t LbServeLaterStarts(SingleLaunch* launch)
 {
     return launch->Serve(be_app_messenger, {B_REFS_RECEIVED, B_SILENT_RELAUNCH});
@@ -418,7 +423,7 @@ int LbRunDesktop(const char* program, const LbDesktopArgs& args)
     // started (its devices may take a while) or gone (its name is then free).
     constexpr bigtime_t kHandOffTimeout = 30000000;
     SingleLaunch launch(LbSingleLaunchName());
-    status_t claim = launch.Claim(LbHandOffMessage(args.files), kHandOffTimeout);
+    status_t claim = launch.Claim(HandOffMessage(args.files), kHandOffTimeout);
     if (claim == B_ALREADY_RUNNING) {
         printf("patchora: already running; %s\n",
                args.files.empty() ? "its studio window comes forward"

@@ -30,7 +30,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 class LbDeviceAddons;
 class LbDeviceI;
@@ -121,7 +120,5 @@ int LbRunDesktop(const char* program, const struct LbDesktopArgs& args);
 
 // The name the running copy holds: the program's signature and its settings folder.
 std::string LbSingleLaunchName();
-// What a later start hands over: its documents (absolute paths), or B_SILENT_RELAUNCH.
-BMessage LbHandOffMessage(const std::vector<std::string>& files);
 // From a claim of LbSingleLaunchName(): later starts' messages reach the application.
 status_t LbServeLaterStarts(SingleLaunch* launch);
