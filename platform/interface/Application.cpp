@@ -1,6 +1,8 @@
 #include "interface/Application.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,8 +18,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 BApplication* be_app = nullptr;
 
@@ -46,6 +52,70 @@ char gQtProgram[] = "suite";
 char* gQtArgv[] = {gQtProgram, nullptr};
 
 constexpr bigtime_t kWindowAnswerTimeout = 1000000;
+
+// The signals that ask a program to end: a terminal's Ctrl-C, kill, the session ending.
+constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
+int gSignalPipe[2] = {-1, -1};
+
+void QuitSignalCaught(int)
+{
+	int saved = errno;
+	char byte = 1;
+	[[maybe_unused]] ssize_t written = write(gSignalPipe[1], &byte, 1);
+	errno = saved;
+}
+
+// While the application runs, a signal to end asks it to quit as its menu would, so
+// documents are saved or their questions asked instead of lost; a second signal ends the
+// program at once (the default action comes back when the first is caught). Signals the
+// program set up otherwise (ignored, or handled) are left alone.
+class QuitSignals {
+public:
+	explicit QuitSignals(BApplication* app)
+	{
+		if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+			gSignalPipe[0] = gSignalPipe[1] = -1;
+			return;
+		}
+		fNotifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read);
+		QObject::connect(fNotifier, &QSocketNotifier::activated, [app] {
+			char bytes[16];
+			while (read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+			}
+			app->PostMessage(B_QUIT_REQUESTED);
+		});
+		struct sigaction action = {};
+		action.sa_handler = QuitSignalCaught;
+		action.sa_flags = SA_RESTART | SA_RESETHAND;
+		sigemptyset(&action.sa_mask);
+		for (size_t i = 0; i < std::size(kQuitSignals); i++) {
+			struct sigaction old = {};
+			fInstalled[i] = sigaction(kQuitSignals[i], nullptr, &old) == 0
+				&& (old.sa_flags & SA_SIGINFO) == 0 && old.sa_handler == SIG_DFL
+				&& sigaction(kQuitSignals[i], &action, nullptr) == 0;
+		}
+	}
+
+	~QuitSignals()
+	{
+		struct sigaction standard = {};
+		standard.sa_handler = SIG_DFL;
+		for (size_t i = 0; i < std::size(kQuitSignals); i++) {
+			if (fInstalled[i])
+				sigaction(kQuitSignals[i], &standard, nullptr);
+		}
+		delete fNotifier;
+		for (int& end : gSignalPipe) {
+			if (end >= 0)
+				close(end);
+			end = -1;
+		}
+	}
+
+private:
+	QSocketNotifier* fNotifier = nullptr;
+	bool fInstalled[std::size(kQuitSignals)] = {};
+};
 
 }  // namespace
 
@@ -129,7 +199,10 @@ thread_id BApplication::Run()
 	const char* screenshots = std::getenv("SUITE_SCREENSHOT_DIR");
 	if (screenshots != nullptr && *screenshots != '\0')
 		QTimer::singleShot(1000, qApp, [this] { TakeScreenshots(); });
-	QApplication::exec();
+	{
+		QuitSignals askToQuit(this);
+		QApplication::exec();
+	}
 	// Windows still open close with the application.
 	while (!fPrivate->windows.empty()) {
 		BWindow* window = fPrivate->windows.back();

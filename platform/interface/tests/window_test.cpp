@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <string>
 #include <thread>
@@ -19,6 +20,8 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +105,45 @@ TEST(Application, RefsFromTheCommandLineComeBeforeReadyToRun)
 	ASSERT_EQ(app.refs.size(), 1u);
 	EXPECT_EQ(app.refs[0].front(), '/');
 	EXPECT_NE(app.refs[0].find("/some.thud"), std::string::npos);
+}
+
+TEST(Application, ASignalToEndAsksTheApplicationToQuitAndASecondWouldEndIt)
+{
+	class App : public BApplication {
+	public:
+		App() : BApplication("application/x-vnd.suite-test") {}
+		void ReadyToRun() override
+		{
+			// Delivered to the process, as kill or a terminal's Ctrl-C does.
+			std::thread([] { kill(getpid(), SIGTERM); }).detach();
+		}
+		bool QuitRequested() override
+		{
+			asked++;
+			struct sigaction now = {};
+			sigaction(SIGTERM, nullptr, &now);
+			secondEnds = now.sa_handler == SIG_DFL;
+			return BApplication::QuitRequested();
+		}
+		int asked = 0;
+		bool secondEnds = false;
+	};
+	// A signal the program ignores stays ignored.
+	struct sigaction ignore = {}, before = {};
+	ignore.sa_handler = SIG_IGN;
+	sigaction(SIGHUP, &ignore, &before);
+	{
+		App app;
+		app.Run();   // returns because the signal asked it to quit
+		EXPECT_EQ(app.asked, 1);
+		EXPECT_TRUE(app.secondEnds);
+	}
+	struct sigaction after = {};
+	sigaction(SIGTERM, nullptr, &after);
+	EXPECT_EQ(after.sa_handler, SIG_DFL);
+	sigaction(SIGHUP, nullptr, &after);
+	EXPECT_EQ(after.sa_handler, SIG_IGN);
+	sigaction(SIGHUP, &before, nullptr);
 }
 
 TEST_F(GuiTest, WindowsRunTheirMessagesOnTheGuiThreadWhoeverPosts)

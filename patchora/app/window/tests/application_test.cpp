@@ -292,7 +292,7 @@ TEST_F(AppTest, ALaterStartHandsItsDocumentsToTheRunningCopyAndEnds)
         std::atomic<int> status {-1};
         std::thread later([&] {
             status = Run("cd '" + scratch.Path() + "' && ASAN_OPTIONS=detect_leaks=0 "
-                         "QT_QPA_PLATFORM=offscreen SUITE_MIDI_API=none timeout 60 '" +
+                         "QT_QPA_PLATFORM=offscreen SUITE_MIDI_API=none timeout -k 5 60 '" +
                              PATCHORA_PATH + "' " + arguments + " 2>&1",
                          output);
         });
