@@ -1,6 +1,7 @@
 #include "interface/Application.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -56,9 +57,20 @@ constexpr bigtime_t kWindowAnswerTimeout = 1000000;
 // The signals that ask a program to end: a terminal's Ctrl-C, kill, the session ending.
 constexpr int kQuitSignals[] = {SIGINT, SIGTERM, SIGHUP};
 int gSignalPipe[2] = {-1, -1};
+// Set when a signal asked the application to quit, cleared when it carried on instead.
+std::atomic<bool> gAskingToQuit {false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
 
-void QuitSignalCaught(int)
+void QuitSignalCaught(int signal)
 {
+	if (gAskingToQuit.exchange(true)) {
+		// Asked already and still not gone: this one ends the program, as it would have.
+		struct sigaction standard = {};
+		standard.sa_handler = SIG_DFL;
+		sigaction(signal, &standard, nullptr);
+		raise(signal);
+		return;
+	}
 	int saved = errno;
 	char byte = 1;
 	[[maybe_unused]] ssize_t written = write(gSignalPipe[1], &byte, 1);
@@ -66,9 +78,10 @@ void QuitSignalCaught(int)
 }
 
 // While the application runs, a signal to end asks it to quit as its menu would, so
-// documents are saved or their questions asked instead of lost; a second signal ends the
-// program at once (the default action comes back when the first is caught). Signals the
-// program set up otherwise (ignored, or handled) are left alone.
+// documents are saved or their questions asked instead of lost; a second signal while
+// that request is still being answered ends the program at once. When a window refuses
+// and the program carries on, the next signal asks again. Signals the program set up
+// otherwise (ignored, or handled) are left alone.
 class QuitSignals {
 public:
 	explicit QuitSignals(BApplication* app)
@@ -86,7 +99,7 @@ public:
 		});
 		struct sigaction action = {};
 		action.sa_handler = QuitSignalCaught;
-		action.sa_flags = SA_RESTART | SA_RESETHAND;
+		action.sa_flags = SA_RESTART;
 		sigemptyset(&action.sa_mask);
 		for (size_t i = 0; i < std::size(kQuitSignals); i++) {
 			struct sigaction old = {};
@@ -110,6 +123,7 @@ public:
 				close(end);
 			end = -1;
 		}
+		gAskingToQuit = false;
 	}
 
 private:
@@ -255,6 +269,12 @@ void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 {
 	if (handler == this) {
 		switch (message->what) {
+			case B_QUIT_REQUESTED:
+				if (QuitRequested())
+					Quit();
+				else
+					gAskingToQuit = false;   // carrying on: a later signal asks again
+				return;
 			case B_READY_TO_RUN:
 				ReadyToRun();
 				return;

@@ -6,8 +6,8 @@
 // B_READY_TO_RUN; Run() returns when the application quits, after closing the windows
 // still open. Delete it after Run() (it is not deleted by Quit()).
 // While Run() runs, SIGINT, SIGTERM and SIGHUP (left at their default action by the
-// program) post B_QUIT_REQUESTED to the application; a second such signal ends the
-// program at once.
+// program) post B_QUIT_REQUESTED to the application; another one while that request is
+// being answered ends the program at once (after a refusal, the next one asks again).
 // QuitRequested() asks every window in window order (their QuitRequested, which may show
 // a question) and quits those that agree; it answers false at the first that refuses.
 // A B_QUIT_REQUESTED for the application calls it and quits when it answers true.

@@ -8,6 +8,7 @@
 
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/AppDefs.h"
@@ -234,6 +235,42 @@ TEST_F(SingleLaunchTest, BytesThatAreNoHandOffAreRefusedAndASilentPeerHoldsNoOne
 	close(silent);
 	ASSERT_TRUE(inbox->WaitFor(1));
 	EXPECT_EQ(inbox->Messages().size(), 1u);
+}
+
+TEST_F(SingleLaunchTest, AnotherUsersStartIsNotHeard)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "becoming another user needs root";
+	SingleLaunch first(UniqueName("users"));
+	ASSERT_EQ(first.Claim(BMessage(B_SILENT_RELAUNCH), 1000000), B_OK);
+	ASSERT_EQ(first.Serve(BMessenger(inbox), kTaken), B_OK);
+	// A well-formed hand-over, made before the fork: the child only does system calls.
+	BMessage documents = Documents("/tmp/a.lib", "/tmp/b.lib");
+	std::string bytes(4 + size_t(documents.FlattenedSize()), '\0');
+	uint32 size = uint32(bytes.size() - 4);
+	memcpy(bytes.data(), &size, 4);   // little-endian, as the machines we run on
+	ASSERT_EQ(documents.Flatten(bytes.data() + 4, ssize_t(size)), B_OK);
+	pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0) {
+		if (setgid(65534) != 0 || setuid(65534) != 0)
+			_exit(2);
+		int answer = 0;
+		int peer = Connect(first);
+		if (peer >= 0 && send(peer, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0) {
+			char byte = 0;
+			answer = recv(peer, &byte, 1, 0) == 1 ? 1 : 0;
+		}
+		_exit(answer == 0 ? 0 : 1);
+	}
+	int status = 0;
+	ASSERT_EQ(waitpid(child, &status, 0), child);
+	ASSERT_TRUE(WIFEXITED(status));
+	EXPECT_EQ(WEXITSTATUS(status), 0) << "the other user got an answer (or could not become one)";
+	EXPECT_FALSE(inbox->WaitFor(1, 300000));
+	// This user's start still is.
+	SingleLaunch later(UniqueName("users"));
+	EXPECT_EQ(later.Claim(BMessage(B_SILENT_RELAUNCH), 5000000), B_ALREADY_RUNNING);
 }
 
 }  // namespace
