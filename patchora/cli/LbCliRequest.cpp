@@ -1,6 +1,7 @@
 #include "cli/LbCliRequest.h"
 
 #include "cli/LbProgressBar.h"
+#include "librarian/LbDeviceSnapshotI.h"
 #include "librarian/LbBankSnapshotI.h"
 #include "librarian/LbDataI.h"
 #include "librarian/LbIterators.h"
@@ -46,7 +47,18 @@ status_t LbRequestBanks(const std::vector<LbBankSnapshotI*>& banks, long retries
             LbInt32ListIt numbers(MissingNumbers(bank));
             if (!numbers.HasNext()) break;
             status = bank->Request(&numbers, progress);
-            if (status != LB_NO_RESPONSE) break;
+            // A request that succeeded may still have left a patch out: the reply that
+            // ended its wait can be a late one to an earlier request (asked again after
+            // its time-out), and the patch's own reply then comes when nobody waits.
+            // What is missing is asked for again in either case.
+            if (status != B_OK && status != LB_NO_RESPONSE) break;
+        }
+        if (status == B_OK && !MissingNumbers(bank).empty()) {
+            // Every request was answered, yet not by these patches: the instrument
+            // counts as not responding for them, and the user hears of it.
+            status = LB_NO_RESPONSE;
+            if (alerts.empty() && bank->Snapshot() != nullptr)
+                NotifyUserOfError(status, bank->Snapshot()->Device());
         }
         if (result == B_OK) result = status;
     }

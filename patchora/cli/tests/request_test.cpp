@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -39,6 +42,54 @@ TEST(RequestBanks, LostRepliesAreAskedForAgainWithoutBotheringTheUser)
     EXPECT_TRUE(shown.empty());
     for (LbPatchI* patch : studio.snapshot()->Patches()) EXPECT_NE(nullptr, patch->Name()) << patch->Number();
     EXPECT_GE(asked.load(), 12);   // ten patches and two asked again
+}
+
+TEST(RequestBanks, AReplyThatComesAfterItsTimeOutLeavesNoPatchOut)
+{
+    // The first answer to patch 3 comes after the time-out, while 3 is asked for again;
+    // the answer to that second request comes after patch 4 was asked for: each later
+    // reply then ends the wait of the next request, one behind, and the last one goes to
+    // no one. Every patch must still come, and be where it belongs.
+    std::atomic<int> asked{0};
+    Studio studio(0, 9, [&](const std::vector<uint8>& request) {
+        int n = ++asked;
+        if (n == 4) std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        if (n == 5) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return ToyInstrument(request);
+    });
+    UseQuickService(studio);
+    std::vector<std::string> shown;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        shown.push_back(text);
+    });
+    EXPECT_EQ(B_OK, LbRequestBanks({studio.snapshot()}, 2, nullptr));
+    LbSetAlertSink(previous);
+    EXPECT_TRUE(shown.empty());
+    for (LbPatchI* patch : studio.snapshot()->Patches()) {
+        ASSERT_NE(nullptr, patch->Name()) << patch->Number();
+        EXPECT_EQ("Sound " + std::to_string(patch->Number()), patch->Name());
+    }
+}
+
+TEST(RequestBanks, PatchesStillMissingAfterTheRetriesAreAFailureEvenWithoutATimeOut)
+{
+    // Patch 5 is answered with patch 4's dump each time: every request gets a reply,
+    // yet 5 never comes.
+    Studio studio(0, 9, [&](const std::vector<uint8>& request) {
+        std::vector<uint8> asked = request;
+        if (asked.size() == 2 && asked[1] == 5) asked[1] = 4;
+        return ToyInstrument(asked);
+    });
+    UseQuickService(studio);
+    std::vector<std::string> shown;
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        shown.push_back(text);
+    });
+    EXPECT_EQ(LB_NO_RESPONSE, LbRequestBanks({studio.snapshot()}, 1, nullptr));
+    LbSetAlertSink(previous);
+    EXPECT_EQ((std::vector<std::string>{"Toy Box did not respond"}), shown);
+    EXPECT_EQ(nullptr, studio.snapshot()->PatchAt(5)->Name());
+    EXPECT_STREQ("Sound 9", studio.snapshot()->PatchAt(9)->Name());
 }
 
 TEST(RequestBanks, SilentInstrumentIsReportedOnceAfterTheRetries)
