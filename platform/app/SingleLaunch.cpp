@@ -144,8 +144,11 @@ struct SingleLaunch::Server {
 			if (entries[1].revents != 0)
 				return;
 			int connection = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
-			if (connection < 0)
+			if (connection < 0) {
+				if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED)
+					snooze(10000);   // out of descriptors, say: do not spin meanwhile
 				continue;
+			}
 			Serve(connection);
 			close(connection);
 		}
