@@ -35,18 +35,22 @@ void LbDevice::DeleteBanks()
 
 LbDeviceAddon::~LbDeviceAddon()
 {
-    free(mName);
+    free(mName.load());
 }
 
 const char* LbDeviceAddon::Name()
 {
-    if (mName) return mName;
+    if (char* name = mName.load(std::memory_order_acquire)) return name;
     const char* maker = ManufacturerName();
     const char* model = ModelName();
     if (maker == nullptr || model == nullptr) return "<No device name>";
     size_t size = strlen(maker) + strlen(model) + 2;
-    mName = static_cast<char*>(malloc(size));
-    if (mName == nullptr) return "<No device name>";
-    snprintf(mName, size, "%s %s", maker, model);
-    return mName;
+    char* made = static_cast<char*>(malloc(size));
+    if (made == nullptr) return "<No device name>";
+    snprintf(made, size, "%s %s", maker, model);
+    // Published whole; a thread that made one at the same time keeps the first.
+    char* first = nullptr;
+    if (mName.compare_exchange_strong(first, made, std::memory_order_acq_rel)) return made;
+    free(made);
+    return first;
 }

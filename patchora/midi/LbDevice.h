@@ -2,6 +2,8 @@
 #include "midi/LbDeviceAddonI.h"
 #include "midi/LbDeviceI.h"
 
+#include <atomic>
+
 // The model-independent part of a device: owns its banks and its MIDI service.
 class LbDevice : public LbDeviceI {
 public:
@@ -39,5 +41,6 @@ public:
     const char* Name() override;
 
 private:
-    char* mName = nullptr;
+    // Made on first use; several threads may ask at once (windows opening documents).
+    std::atomic<char*> mName {nullptr};
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -28,6 +29,19 @@ TEST(DeviceAddon, NameJoinsMakerAndModelOnceBothAreKnown)
     EXPECT_STREQ("E-mu Morpheus", name);
     addon.mModel = "Other";
     EXPECT_EQ(name, addon.Name());   // cached from now on
+}
+
+TEST(DeviceAddon, ThreadsAskingForTheNameAtOnceAllGetItWhole)
+{
+    // Windows opening documents side by side ask a new add-on for its name together.
+    for (int round = 0; round < 200; round++) {
+        NamedAddon addon("E-mu", "Morpheus");
+        std::vector<std::string> names(4);
+        std::vector<std::thread> threads;
+        for (std::string& name : names) threads.emplace_back([&] { name = addon.Name(); });
+        for (std::thread& thread : threads) thread.join();
+        for (const std::string& name : names) ASSERT_EQ("E-mu Morpheus", name);
+    }
 }
 
 TEST(Device, OwnsItsBanksAndService)
