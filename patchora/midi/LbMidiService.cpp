@@ -18,7 +18,11 @@ public:
     void SystemExclusive(void* data, size_t length, bigtime_t time) override
     {
         if (length > UINT32_MAX) return;
-        mService->SystemExclusive(static_cast<const uint8*>(data), uint32(length), uint32(time));
+        // Called by name, not through the service's virtual table: a message may come
+        // while the service is being destroyed (its destructor waits for this call to
+        // end before anything it uses goes), and destruction rewrites that table.
+        mService->LbMidiService::SystemExclusive(static_cast<const uint8*>(data), uint32(length),
+                                                 uint32(time));
     }
 
 private:
