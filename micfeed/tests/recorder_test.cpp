@@ -13,7 +13,9 @@ using testing::internal::GetCapturedStderr;
 
 namespace {
 
-// A recorder whose capture chain is the test: StartCapture() only answers `start`.
+// A recorder whose capture chain is the test: StartCapture() only answers `start`. The
+// test's capture thread waits for `starts`, as a real capture starts only then (the FIFO
+// is made before it: reading Fifo() earlier would race with its making).
 class TestRecorder : public Recorder {
 public:
 	explicit TestRecorder(status_t start = B_OK) : fStart(start) {}
@@ -65,7 +67,7 @@ TEST_F(RecorderTest, AThousandFrameReadTakesTheFifoEmptyInQuarterPieces)
 	std::thread player([&] {
 		returned = recorder.Read(reinterpret_cast<char*>(out.data()), 1024);
 	});
-	ASSERT_TRUE(WaitFor([&] { return recorder.Fifo() != nullptr; }));
+	ASSERT_TRUE(WaitFor([&] { return recorder.starts.load() > 0; }));
 	EXPECT_EQ(recorder.starts.load(), 1);
 
 	// One piece of 256 frames (1024 bytes) at a time: the reader must take each before the
@@ -95,7 +97,7 @@ TEST_F(RecorderTest, ReadsAmplifyByTheAmplificationOfTheMomentAndClamp)
 	}
 	std::vector<int16> out(2 * 256);
 	std::thread capture([&] {
-		WaitFor([&] { return recorder.Fifo() != nullptr; });
+		WaitFor([&] { return recorder.starts.load() > 0; });
 		for (int i = 0; i < 2; i++) {
 			std::vector<int16> copy = frames;
 			WaitFor([&] { return recorder.Fifo()->spaceleft() >= 1024; });
@@ -164,7 +166,7 @@ TEST_F(RecorderTest, AFullFifoDropsCaptureWithoutBlockingTheCaptureThread)
 	// Start the chain with a read that finds one piece.
 	std::vector<int16> frames = ZeroMeanPiece(3);
 	std::thread capture([&] {
-		WaitFor([&] { return recorder.Fifo() != nullptr; });
+		WaitFor([&] { return recorder.starts.load() > 0; });
 		recorder.Record(frames.data(), frames.size() * sizeof(int16));
 	});
 	std::vector<int16> out(2 * 256);
