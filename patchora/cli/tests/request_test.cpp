@@ -24,6 +24,19 @@ void UseQuickService(Studio& studio)
     studio.device.SetMidiService(service);
 }
 
+// Requests the toy bank with retries through the quick service; the alerts the user
+// would see go to `shown`.
+status_t RequestAll(Studio& studio, long retries, std::vector<std::string>* shown)
+{
+    UseQuickService(studio);
+    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
+        shown->push_back(text);
+    });
+    status_t status = LbRequestBanks({studio.snapshot()}, retries, nullptr);
+    LbSetAlertSink(previous);
+    return status;
+}
+
 TEST(RequestBanks, LostRepliesAreAskedForAgainWithoutBotheringTheUser)
 {
     std::atomic<int> asked{0};
@@ -32,13 +45,8 @@ TEST(RequestBanks, LostRepliesAreAskedForAgainWithoutBotheringTheUser)
         int n = ++asked;
         return n == 3 || n == 5 ? std::vector<uint8>() : ToyInstrument(request);
     });
-    UseQuickService(studio);
     std::vector<std::string> shown;
-    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
-        shown.push_back(text);
-    });
-    EXPECT_EQ(B_OK, LbRequestBanks({studio.snapshot()}, 2, nullptr));
-    LbSetAlertSink(previous);
+    EXPECT_EQ(B_OK, RequestAll(studio, 2, &shown));
     EXPECT_TRUE(shown.empty());
     for (LbPatchI* patch : studio.snapshot()->Patches()) EXPECT_NE(nullptr, patch->Name()) << patch->Number();
     EXPECT_GE(asked.load(), 12);   // ten patches and two asked again
@@ -57,13 +65,8 @@ TEST(RequestBanks, AReplyThatComesAfterItsTimeOutLeavesNoPatchOut)
         if (n == 5) std::this_thread::sleep_for(std::chrono::milliseconds(200));
         return ToyInstrument(request);
     });
-    UseQuickService(studio);
     std::vector<std::string> shown;
-    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
-        shown.push_back(text);
-    });
-    EXPECT_EQ(B_OK, LbRequestBanks({studio.snapshot()}, 2, nullptr));
-    LbSetAlertSink(previous);
+    EXPECT_EQ(B_OK, RequestAll(studio, 2, &shown));
     EXPECT_TRUE(shown.empty());
     for (LbPatchI* patch : studio.snapshot()->Patches()) {
         ASSERT_NE(nullptr, patch->Name()) << patch->Number();
@@ -80,13 +83,8 @@ TEST(RequestBanks, PatchesStillMissingAfterTheRetriesAreAFailureEvenWithoutATime
         if (asked.size() == 2 && asked[1] == 5) asked[1] = 4;
         return ToyInstrument(asked);
     });
-    UseQuickService(studio);
     std::vector<std::string> shown;
-    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
-        shown.push_back(text);
-    });
-    EXPECT_EQ(LB_NO_RESPONSE, LbRequestBanks({studio.snapshot()}, 1, nullptr));
-    LbSetAlertSink(previous);
+    EXPECT_EQ(LB_NO_RESPONSE, RequestAll(studio, 1, &shown));
     EXPECT_EQ((std::vector<std::string>{"Toy Box did not respond"}), shown);
     EXPECT_EQ(nullptr, studio.snapshot()->PatchAt(5)->Name());
     EXPECT_STREQ("Sound 9", studio.snapshot()->PatchAt(9)->Name());
@@ -98,13 +96,8 @@ TEST(RequestBanks, SilentInstrumentIsReportedOnceAfterTheRetries)
     Studio studio(0, 9, [&](const std::vector<uint8>& request) {
         return ++asked <= 4 ? ToyInstrument(request) : std::vector<uint8>();
     });
-    UseQuickService(studio);
     std::vector<std::string> shown;
-    LbAlertSink previous = LbSetAlertSink([&](const std::string& text, LbAlertKind) {
-        shown.push_back(text);
-    });
-    EXPECT_EQ(LB_NO_RESPONSE, LbRequestBanks({studio.snapshot()}, 1, nullptr));
-    LbSetAlertSink(previous);
+    EXPECT_EQ(LB_NO_RESPONSE, RequestAll(studio, 1, &shown));
     EXPECT_EQ((std::vector<std::string>{"Toy Box did not respond"}), shown);
     EXPECT_STREQ("Sound 3", studio.snapshot()->PatchAt(3)->Name());
     EXPECT_EQ(nullptr, studio.snapshot()->PatchAt(4)->Name());
